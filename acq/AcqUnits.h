@@ -1,0 +1,64 @@
+// The body of every unit, in one place for the library entry.
+#pragma once
+
+namespace acq {
+namespace AcqBase { void Body(); }
+namespace AcqDbExcept { void Body(); }
+namespace AcqDbGlobal { void Body(); }
+namespace AcqDb { void Body(); }
+namespace AcqDbBase { void Body(); }
+namespace AcqFundCtrl { void Body(); }
+namespace AcqDbErrCom { void Body(); }
+namespace AcqGlobal { void Body(); }
+namespace AcqDbCom { void Body(); }
+namespace AcqDbStat { void Body(); }
+namespace AcqDbView { void Body(); }
+namespace AcqDbGen { void Body(); }
+namespace AcqDbMr { void Body(); }
+namespace AcqDbSearch { void Body(); }
+namespace AcqSecurity { void Body(); }
+namespace AcqAccount { void Body(); }
+namespace AcqManPrint { void Body(); }
+namespace AcqBHRpt { void Body(); }
+namespace AcqBHMan { void Body(); }
+namespace AcqEdiPrn { void Body(); }
+namespace AcqBudget { void Body(); }
+namespace AcqDbBudget { void Body(); }
+namespace AcqDbStmnt { void Body(); }
+namespace AcqBibDelete { void Body(); }
+namespace AcqWrkOptions { void Body(); }
+namespace AcqWrkslip { void Body(); }
+namespace AcqWrkBatch { void Body(); }
+namespace AcqDbAct { void Body(); }
+namespace AcqPoAct { void Body(); }
+namespace AcqDbProrate { void Body(); }
+namespace AcqProrate { void Body(); }
+namespace AcqStatmnt { void Body(); }
+namespace AcqFind { void Body(); }
+namespace AcqPrint { void Body(); }
+namespace AcqVoucher { void Body(); }
+namespace AcqPo { void Body(); }
+namespace AcqBisac { void Body(); }
+namespace AcqNumWords { void Body(); }
+namespace AcqPayables { void Body(); }
+namespace AcqClaim { void Body(); }
+namespace AcqCopy { void Body(); }
+namespace AcqCredits { void Body(); }
+namespace AcqDbPrereq { void Body(); }
+namespace AcqEdiOrd { void Body(); }
+namespace AcqEdifact { void Body(); }
+namespace AcqEdiInv { void Body(); }
+namespace AcqTempPea { void Body(); }
+namespace AcqEdiRsp { void Body(); }
+namespace AcqEdiUpld { void Body(); }
+namespace AcqList { void Body(); }
+namespace AcqParam { void Body(); }
+namespace AcqPoApp { void Body(); }
+namespace AcqPPrint { void Body(); }
+namespace AcqPr { void Body(); }
+namespace AcqRenew { void Body(); }
+namespace AcqReport { void Body(); }
+namespace AcqSent { void Body(); }
+namespace AcqStApp { void Body(); }
+namespace AcqMain { void Body(); }
+}  // namespace acq

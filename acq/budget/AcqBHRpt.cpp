@@ -1,0 +1,5 @@
+// AcqBHRpt: The budget hierarchy report.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqBHRpt)

@@ -1,0 +1,120 @@
+// AcqDbBase: counted transactions, self-reporting loaders and the retry rule
+// for write conflicts.
+#include "acq/db/AcqDbBase.h"
+
+#include "acq/AcqUnit.h"
+#include "acq/db/AcqDb.h"
+#include "acq/db/AcqDbExcept.h"
+#include "acq/frame/AcqGlobal.h"
+
+namespace acq::AcqDbBase {
+
+void BeginTrans() {
+  AcqDbExcept::EnterTrans();
+  AcqDb::SessionBeginTrans();
+}
+
+bool CommitTrans() {
+  DbMsg msg;
+  const DbCode code = AcqDb::SessionCommitTrans(msg);
+  AcqDbExcept::ExitTrans();
+  if (code != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, code);
+    return false;
+  }
+  return true;
+}
+
+void RollbackTrans() {
+  DbMsg msg;
+  const DbCode code = AcqDb::SessionRollbackTrans(msg);
+  AcqDbExcept::AbortTrans();
+  if (code != kDbOk) AcqDbExcept::HandleDbError(msg, code);
+}
+
+bool LoadBktFromCols(int cloneFlag1, int cloneFlag2, BktHandle& bkt, std::string_view columns,
+                     std::string_view table) {
+  DbMsg msg;
+  if (DbCode code = AcqDb::BktFromCols(msg, cloneFlag1, cloneFlag2, bkt, columns, table);
+      code != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, code);
+    return false;
+  }
+  return true;
+}
+
+bool LoadShrCodeBkt(std::string_view codeTable, BktHandle& bkt) {
+  DbMsg msg;
+  if (DbCode code = AcqDb::GetShrCodeBkt(msg, codeTable, bkt); code != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, code);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// Copies of the edited Buckets, taken before the first attempt and put back
+// before each retry so that every attempt writes exactly the same columns.
+class Snapshots {
+ public:
+  explicit Snapshots(const std::vector<BktHandle>& edited) : edited_(edited) {
+    for (BktHandle bkt : edited_) copies_.push_back(AcqGlobal::SnapshotBkt(bkt));
+  }
+  ~Snapshots() {
+    for (BktHandle& copy : copies_) _BktDestroy(&copy);
+  }
+  Snapshots(const Snapshots&) = delete;
+  Snapshots& operator=(const Snapshots&) = delete;
+  void Restore() {
+    for (size_t i = 0; i < edited_.size(); ++i) AcqGlobal::RestoreBkt(edited_[i], copies_[i]);
+  }
+
+ private:
+  const std::vector<BktHandle>& edited_;
+  std::vector<BktHandle> copies_;
+};
+
+}  // namespace
+
+bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
+                           const std::vector<BktHandle>& edited) {
+  Snapshots snapshots(edited);
+  for (int retries = 0;; ++retries) {
+    BeginTrans();
+    if (steps()) return CommitTrans();
+    const bool again = AcqDbExcept::LastTBDbErrRetry() && retries < maxRetries;
+    // Dropped before the rollback reaches level 0, so only the final failure
+    // is ever shown.
+    if (again) AcqDbExcept::FlushDbErrMsgBkt();
+    RollbackTrans();
+    snapshots.Restore();
+    if (!again) return false;
+  }
+}
+
+DbCode SaveWithCodeRetry(int maxAttempts, const std::function<DbCode(DbMsg&)>& steps,
+                         const std::function<bool()>& reload) {
+  DbMsg msg;
+  DbCode code = kDbOk;
+  for (int attempts = 0; attempts < maxAttempts;) {
+    msg.Clear();
+    BeginTrans();
+    code = steps(msg);
+    if (code == kDbOk) return CommitTrans() ? kDbOk : kDbError;
+    RollbackTrans();
+    if (!DbIsRetryable(code)) break;
+    ++attempts;
+    if (attempts < maxAttempts && !reload()) {
+      code = kDbMisuse;
+      msg.Set("The rows could not be read again after a write conflict.");
+      break;
+    }
+  }
+  AcqDbExcept::HandleDbError(msg, code);
+  return code;
+}
+
+}  // namespace acq::AcqDbBase
+
+ACQ_UNIT_EMPTY(AcqDbBase)

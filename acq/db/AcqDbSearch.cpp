@@ -1,0 +1,5 @@
+// AcqDbSearch: Search options of the find windows.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqDbSearch)

@@ -1,0 +1,5 @@
+// AcqBisac: BISAC order files.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqBisac)

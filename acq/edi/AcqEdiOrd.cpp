@@ -1,0 +1,5 @@
+// AcqEdiOrd: EDIFACT ORDERS interchanges.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqEdiOrd)

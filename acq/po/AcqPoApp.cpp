@@ -1,0 +1,5 @@
+// AcqPoApp: PO line approval.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqPoApp)

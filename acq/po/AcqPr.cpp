@@ -1,0 +1,5 @@
+// AcqPr: Purchase requests and their distribution.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqPr)

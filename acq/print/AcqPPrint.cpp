@@ -1,0 +1,5 @@
+// AcqPPrint: PO printing.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqPPrint)

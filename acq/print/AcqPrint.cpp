@@ -1,0 +1,5 @@
+// AcqPrint: Printing of POs and notices.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqPrint)

@@ -1,0 +1,5 @@
+// AcqWrkOptions: Workslip printer options of the workstation.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqWrkOptions)

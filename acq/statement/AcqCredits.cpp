@@ -1,0 +1,5 @@
+// AcqCredits: Credits applied to invoices.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqCredits)

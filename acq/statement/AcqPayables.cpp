@@ -1,0 +1,5 @@
+// AcqPayables: Outstanding payables and cheque runs.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqPayables)

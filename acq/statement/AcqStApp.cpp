@@ -1,0 +1,5 @@
+// AcqStApp: Statement approval.
+// Nothing to set up at start-up yet.
+#include "acq/AcqUnit.h"
+
+ACQ_UNIT_EMPTY(AcqStApp)

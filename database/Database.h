@@ -1,0 +1,122 @@
+// The database side of a library database: the schema and its versioned
+// migrations, the registry of stored procedures, the demo library, and the
+// password hashes of the users table.
+//
+// Everything here works on a SQLite connection it is handed and reports in
+// SQLite's own terms: an `int` result code (SQLITE_OK on success; extended
+// codes allowed) and the text of the failure in `error`. The host's session
+// (PwDb75) turns those into its result codes, so a procedure that meets a
+// write conflict returns SQLITE_BUSY and the caller's retry takes over.
+//
+// Money columns are declared DEC64 and hold the amount as a 64-bit integer
+// count of millionths (12.50 is 12500000), so SQL sums stay exact. Day
+// numbers (days since 1900-01-01, 0 .. 65535) are declared DAYNUM, minutes
+// of the day MINUTE; both are plain integers in the file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+// ---- values and result sets -------------------------------------------------------
+// One cell as it travels between a procedure and the session.
+struct DbsValue {
+  enum class Kind : uint8_t { Null, Int, Real, Text };
+  Kind kind = Kind::Null;
+  int64_t i = 0;   // Int
+  std::string s;   // Text; for Real the decimal text SQLite renders (never a double)
+
+  static DbsValue Null() { return {}; }
+  static DbsValue Int(int64_t v) { DbsValue x; x.kind = Kind::Int; x.i = v; return x; }
+  static DbsValue Text(std::string_view v) {
+    DbsValue x; x.kind = Kind::Text; x.s = v; return x;
+  }
+  static DbsValue Real(std::string_view decimalText) {
+    DbsValue x; x.kind = Kind::Real; x.s = decimalText; return x;
+  }
+  bool IsNull() const { return kind == Kind::Null; }
+};
+
+// A result column: its name and, when it is a plain column of a table, the
+// declared type ("VARCHAR(10)", "DEC64") and where it comes from.
+struct DbsColumn {
+  std::string name;
+  std::string declType;      // "" for expressions
+  std::string originTable;   // "" for expressions
+  std::string originColumn;
+};
+
+struct DbsResultSet {
+  std::vector<DbsColumn> columns;
+  std::vector<std::vector<DbsValue>> rows;
+};
+
+// ---- helpers for procedures and the session ------------------------------------------
+// Runs one statement of `sql` with `binds` (?1, ?2 ... in order) and collects
+// its columns and every row. Int binds as integers, Text and Real as text.
+int Database_Query(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
+                   DbsResultSet& out, std::string& error);
+// Runs one statement that returns no rows (or whose rows are not wanted).
+// `changes` (optional) gets the number of rows it changed.
+int Database_Exec(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
+                  std::string& error, int* changes = nullptr);
+// Parses a decimal text ("-12.5", "1e-3", " 7 ") into millionths, rounding
+// half away from zero past the sixth decimal. False when it is not a number
+// or does not fit 64 bits.
+bool Database_ParseDecimal(std::string_view text, int64_t& raw);
+// The stored-procedure argument list "12, 'O''Brien', NULL, -1.5" as values:
+// whole numbers Int, other numbers Real, quoted strings Text, NULL Null; a
+// bare word is taken as its text. False (with `error`) on an unterminated
+// literal or a missing comma.
+bool Database_ParseArgs(std::string_view params, std::vector<DbsValue>& out,
+                        std::string& error);
+
+// ---- stored procedures -------------------------------------------------------------
+// A procedure runs on the caller's connection inside the caller's
+// transaction (it opens none of its own), returns zero or more result sets,
+// and reports failure as a SQLite result code with a text.
+using DbsProcedure = std::function<int(sqlite3* db, const std::vector<DbsValue>& args,
+                                       std::vector<DbsResultSet>& results, std::string& error)>;
+// Registers `proc` under `name` (case-insensitive), replacing any earlier
+// one. Thread-safe.
+void Database_RegisterProcedure(std::string_view name, DbsProcedure proc);
+void Database_UnregisterProcedure(std::string_view name);
+// False when no procedure of that name is registered.
+bool Database_FindProcedure(std::string_view name, DbsProcedure& out);
+
+// ---- schema --------------------------------------------------------------------------
+// The version this build creates and upgrades to.
+int Database_SchemaVersion();
+// Reads the schema version. `isLibrary` is false (and `version` 0) when the
+// file has no version table; a file that is not SQLite at all fails with
+// SQLite's code (SQLITE_NOTADB).
+int Database_ReadVersion(sqlite3* db, int& version, bool& isLibrary, std::string& error);
+// Creates the version table and applies every migration, inside the
+// caller's transaction, on an empty database.
+int Database_CreateSchema(sqlite3* db, std::string& error);
+// Brings a library database up to date in one transaction of its own
+// (BEGIN IMMEDIATE, so two programs upgrading at once apply each migration
+// once). `from` gets the version found under the write lock. A database
+// that is current, or newer, is left untouched.
+int Database_Upgrade(sqlite3* db, int& from, std::string& error);
+// Tests only: appends a migration after the built-in ones (and takes the
+// last one added away again), so an upgrade of an older file can be shown.
+void Database_PushMigrationForTest(std::vector<std::string> statements);
+void Database_PopMigrationForTest();
+
+// ---- users ------------------------------------------------------------------------------
+// Salted password hash in the self-describing text form stored in
+// pw_user.password_hash; false only when the hashing library fails.
+bool Database_HashPassword(std::string_view password, std::string& hash);
+// Whether `password` matches `hash` (constant time for a given hash).
+bool Database_VerifyPassword(std::string_view hash, std::string_view password);
+
+// ---- demo library -----------------------------------------------------------------------
+// Fills a freshly created database with the demo library (two locations, the
+// site parameters, money format, users "admin", "clerk" and "viewer" whose
+// passwords are their names), inside the caller's transaction.
+int Database_LoadDemo(sqlite3* db, std::string& error);

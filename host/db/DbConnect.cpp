@@ -1,0 +1,331 @@
+// Log-in and log-out: resolving the server name through the workstation's
+// configuration, opening and upgrading the library database, checking the
+// user's password, and the process-wide facts a log-in sets (the user, the
+// site's features, the money format).
+#include <sodium.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+#include <set>
+
+#include "host/db/DbDabs.h"
+#include "host/db/DbSession.h"
+#include "host/sys/LbStr.h"
+#include "host/sys/RunTime.h"
+
+DbGlobalRec DbGlobal_globRec;
+
+struct SearchImpl {
+  std::string target;
+  std::string user;
+  std::string database;
+};
+
+namespace {
+
+using namespace pwdb;
+
+// What a successful log-in leaves for the calls that take no session.
+struct LoginState {
+  std::mutex mutex;
+  std::string user;
+  std::set<std::string, CaseLess> features;
+  // The last successful log-in, so the search handle that follows it with
+  // the same texts needs no second password check.
+  std::string server, database, loginUser;
+  unsigned char passwordDigest[crypto_generichash_BYTES] = {};
+  bool hasLogin = false;
+};
+
+LoginState& State() {
+  static LoginState state;
+  return state;
+}
+
+void Digest(std::string_view password, unsigned char (&out)[crypto_generichash_BYTES]) {
+  crypto_generichash(out, sizeof out, reinterpret_cast<const unsigned char*>(password.data()),
+                     password.size(), nullptr, 0);
+}
+
+DbCode LoginFailed(std::string_view user, DbMsg& msg) {
+  msg.Set("Login failed for user '" + std::string(user) + "'.");
+  return kDbLoginFailed;
+}
+
+// Checks `user` and `password` against pw_user on `conn`.
+DbCode CheckUser(sqlite3* conn, std::string_view user, std::string_view password, DbMsg& msg) {
+  DbsResultSet rs;
+  std::string error;
+  int rc = Database_Query(conn, "SELECT password_hash, active FROM pw_user WHERE user_name=?",
+                          {DbsValue::Text(user)}, rs, error);
+  if (rc != SQLITE_OK) {
+    msg.Set(error);
+    return CodeFromSqlite(rc);
+  }
+  if (rs.rows.size() != 1 || rs.rows[0][1].i == 0 ||
+      !Database_VerifyPassword(rs.rows[0][0].s, password))
+    return LoginFailed(user, msg);
+  return kDbOk;
+}
+
+// Site features and money format, read once per log-in.
+DbCode LoadSiteFacts(sqlite3* conn, DbMsg& msg) {
+  DbsResultSet features, money;
+  std::string error;
+  int rc = Database_Query(conn, "SELECT feature FROM pw_site_feature", {}, features, error);
+  if (rc == SQLITE_OK)
+    rc = Database_Query(conn, "SELECT decimal_digits, currency_symbol FROM matham", {}, money,
+                        error);
+  if (rc != SQLITE_OK) {
+    msg.Set(error);
+    return CodeFromSqlite(rc);
+  }
+  MoneyFmt fmt;   // 2 decimals, no symbol unless matham holds exactly one row
+  if (money.rows.size() == 1) {
+    fmt.decimals = static_cast<int>(std::clamp<int64_t>(money.rows[0][0].i, 0, 6));
+    fmt.symbol = money.rows[0][1].s;
+  }
+  DbDabs_SetMoneyFmt(fmt);
+  LoginState& st = State();
+  std::lock_guard<std::mutex> lock(st.mutex);
+  st.features.clear();
+  for (auto& row : features.rows) st.features.insert(row[0].s);
+  return kDbOk;
+}
+
+DbSessionImpl* NewSession(sqlite3* conn, const std::string& path) {
+  auto* s = new DbSessionImpl;
+  s->conn = conn;
+  s->path = path;
+  return s;
+}
+
+}  // namespace
+
+DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMsg& msg) {
+  const std::string ini = Lb_WorkstationIniPath();
+  std::string value = server.empty() ? std::string() : Lb_IniRead(ini, "Servers", server);
+  namespace fs = std::filesystem;
+  if (!value.empty()) {
+    std::string path = PathOfTarget(value);
+    if (path.size() != value.size() || fs::path(path).extension() == ".db" ||
+        path.find(':') == std::string::npos) {
+      // A relative path is taken from the configuration file's folder.
+      fs::path p(path);
+      if (p.is_relative()) p = fs::path(ini).parent_path() / p;
+      target = "sqlite:" + p.lexically_normal().string();
+      return kDbOk;
+    }
+    msg.Set("Server '" + std::string(server) + "' uses an unsupported backend: " + value);
+    return kDbCannotOpen;
+  }
+  if (server.size() > 3 && server.substr(server.size() - 3) == ".db") {
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(server), ec);
+    target = "sqlite:" + (ec ? std::string(server) : p.lexically_normal().string());
+    return kDbOk;
+  }
+  msg.Set("Unknown server name '" + std::string(server) + "'.");
+  return kDbCannotOpen;
+}
+
+namespace {
+
+// The connection of a log-in: resolves the server, opens the database,
+// brings an older schema up to date and checks the user. Sets nothing
+// process-wide.
+DbCode OpenChecked(std::string_view server, std::string_view user, std::string_view password,
+                   sqlite3*& conn, std::string& path, DbMsg& msg) {
+  conn = nullptr;
+  std::string target;
+  DbCode code = DbConfig_ResolveServer(server, target, msg);
+  if (code != kDbOk) return code;
+  path = PathOfTarget(target);
+  int version = 0;
+  code = OpenLibrary(path, conn, version, msg);
+  if (code != kDbOk) return code;
+  if (version < Database_SchemaVersion()) {
+    int from = 0;
+    std::string error;
+    int rc = Database_Upgrade(conn, from, error);
+    if (rc != SQLITE_OK) {
+      msg.Set("Cannot upgrade '" + path + "': " + error);
+      code = CodeFromSqlite(rc);
+    } else {
+      Lib_Trace("PwDb: upgraded '" + path + "' from schema version " + std::to_string(from));
+    }
+  }
+  if (code == kDbOk) code = CheckUser(conn, user, password, msg);
+  if (code != kDbOk) {
+    CloseConnection(conn);
+    conn = nullptr;
+  }
+  return code;
+}
+
+}  // namespace
+
+DbCode _DbLogin(HDb& out, std::string_view server, std::string_view user,
+                std::string_view password, std::string_view database, DbMsg& msg) {
+  out = nullptr;
+  msg.Clear();
+  sqlite3* conn = nullptr;
+  std::string path;
+  DbCode code = OpenChecked(server, user, password, conn, path, msg);
+  if (code != kDbOk) return code;
+  code = LoadSiteFacts(conn, msg);
+  if (code != kDbOk) {
+    CloseConnection(conn);
+    return code;
+  }
+  DbSessionImpl* s = NewSession(conn, path);
+  s->server = server;
+  s->user = user;
+  s->database = database;
+  LoginState& st = State();
+  {
+    std::lock_guard<std::mutex> lock(st.mutex);
+    st.user = Lb_CutChars(user, 31);
+    st.server = server;
+    st.database = database;
+    st.loginUser = user;
+    Digest(password, st.passwordDigest);
+    st.hasLogin = true;
+  }
+  out = s;
+  return kDbOk;
+}
+
+void _DbLogout(HDb* db) {
+  if (db == nullptr || *db == nullptr) return;
+  DbSessionImpl* s = *db;
+  {
+    SessionLock lock(s->mutex);
+    for (auto& [name, bkt] : s->codeTables) {
+      _BktSetReadOnly(bkt, false);
+      _BktDestroy(&bkt);
+    }
+    s->codeTables.clear();
+    ClearStmtCache(s);
+    // An open transaction is abandoned: closing the connection rolls it back.
+    CloseConnection(s->conn);
+    s->conn = nullptr;
+  }
+  delete s;
+  *db = nullptr;
+}
+
+DbCode _DbCloneHDb(HDb db, HDb& out, DbMsg& msg) {
+  out = nullptr;
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  std::string path, server, user, database;
+  {
+    SessionLock lock(db->mutex);
+    path = db->path;
+    server = db->server;
+    user = db->user;
+    database = db->database;
+  }
+  sqlite3* conn = nullptr;
+  int version = 0;
+  DbCode code = OpenLibrary(path, conn, version, msg);
+  if (code != kDbOk) return code;
+  DbSessionImpl* s = NewSession(conn, path);
+  s->server = server;
+  s->user = user;
+  s->database = database;
+  out = s;
+  return kDbOk;
+}
+
+DbCode DbSe_SeCreateHSrch(std::string_view server, std::string_view user,
+                          std::string_view password, std::string_view database,
+                          HSrch& out, DbMsg& msg) {
+  out = nullptr;
+  std::string target;
+  DbCode code = DbConfig_ResolveServer(server, target, msg);
+  if (code != kDbOk) return code;
+  bool known = false;
+  {
+    LoginState& st = State();
+    unsigned char digest[crypto_generichash_BYTES];
+    Digest(password, digest);
+    std::lock_guard<std::mutex> lock(st.mutex);
+    known = st.hasLogin && st.server == server && st.loginUser == user &&
+            st.database == database &&
+            sodium_memcmp(digest, st.passwordDigest, sizeof digest) == 0;
+  }
+  if (!known) {   // not the session's own log-in: check it in full
+    sqlite3* conn = nullptr;
+    std::string path;
+    code = OpenChecked(server, user, password, conn, path, msg);
+    if (code != kDbOk) return code;
+    CloseConnection(conn);
+  }
+  out = new SearchImpl{target, std::string(user), std::string(database)};
+  return kDbOk;
+}
+
+void DbSe_SeDestroyHSrch(HSrch* srch) {
+  if (srch == nullptr) return;
+  delete *srch;
+  *srch = nullptr;
+}
+
+std::string DbUser_GetUser() {
+  LoginState& st = State();
+  std::lock_guard<std::mutex> lock(st.mutex);
+  return st.user;
+}
+
+bool _GetActiveFeature(std::string_view name) {
+  LoginState& st = State();
+  std::lock_guard<std::mutex> lock(st.mutex);
+  return st.features.count(std::string(name)) > 0;
+}
+
+DbCode DbUser_CheckPassword(HDb db, std::string_view user, std::string_view password,
+                            DbMsg& msg) {
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  DbCode code = Enter(db, msg);
+  if (code != kDbOk) return code;
+  return CheckUser(db->conn, user, password, msg);
+}
+
+DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege, bool& has,
+                           DbMsg& msg) {
+  has = false;
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  DbCode code = Enter(db, msg);
+  if (code != kDbOk) return code;
+  sqlite3_stmt* stmt = nullptr;
+  const std::string sql =
+      "SELECT 1 FROM pw_user_privilege p JOIN pw_user u ON u.user_name=p.user_name "
+      "WHERE p.user_name=?1 AND p.privilege_number=?2 AND u.active<>0";
+  int rc = Cached(db, sql, stmt);
+  if (rc != SQLITE_OK) return Fail(db, rc, msg);
+  StmtReset reset(stmt);
+  sqlite3_bind_text(stmt, 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int(stmt, 2, privilege);
+  rc = sqlite3_step(stmt);
+  if (rc == SQLITE_ROW) {
+    has = true;
+    return kDbOk;
+  }
+  if (rc == SQLITE_DONE) return kDbOk;
+  return Fail(db, rc, msg);
+}
+
+sqlite3* DbSession_Connection(HDb db) { return db ? db->conn : nullptr; }

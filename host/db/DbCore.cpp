@@ -1,0 +1,529 @@
+// The session's plumbing: result codes and messages, opening a library
+// file, the statement cache, schema knowledge (table columns, keys, the
+// column-name type map) and the conversion of cells between SQLite and
+// Buckets.
+#include "host/db/DbSession.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include "host/sys/LbStr.h"
+
+// ---- messages and command texts --------------------------------------------------------
+
+void DbMsg::Set(std::string_view t) { text = Lb_CutChars(t, kMaxChars); }
+
+std::string _DbErrStr(DbCode code, const DbMsg& msg) {
+  return "Database Error|" + msg.text + " (" + std::to_string(code) + ")";
+}
+
+DbCode _DbAppend(std::string& buf, int maxIndex, std::string_view text) {
+  if (maxIndex < 0 || Lb_CharCount(buf) + Lb_CharCount(text) > static_cast<size_t>(maxIndex) + 1)
+    return kDbTooLong;
+  buf += text;
+  return kDbOk;
+}
+
+DbCode _DbQuoteAppend(std::string& buf, int maxIndex, std::string_view text) {
+  std::string literal = "'";
+  for (char c : text) {
+    if (c == '\'') literal += '\'';
+    literal += c;
+  }
+  literal += '\'';
+  return _DbAppend(buf, maxIndex, literal);
+}
+
+namespace pwdb {
+
+bool CaseLess::operator()(std::string_view a, std::string_view b) const {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](unsigned char x, unsigned char y) {
+                                        return std::tolower(x) < std::tolower(y);
+                                      });
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+namespace {
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+constexpr int64_t kMillion = 1'000'000;
+
+int SizeMinus1(int type) {
+  return type == kColByte ? 0 : type == kColInt16 ? 1 : 3;
+}
+
+bool ParseWhole(std::string_view text, int64_t& n) {
+  text = Trim(text);
+  int64_t raw = 0;
+  if (!Database_ParseDecimal(text, raw) || raw % kMillion != 0) return false;
+  n = raw / kMillion;
+  return true;
+}
+
+bool WholeNumber(const DbsValue& v, int64_t& n) {
+  if (v.kind == DbsValue::Kind::Int) {
+    n = v.i;
+    return true;
+  }
+  return ParseWhole(v.s, n);
+}
+
+std::string ValueText(const DbsValue& v) {
+  return v.kind == DbsValue::Kind::Int ? std::to_string(v.i) : v.s;
+}
+
+}  // namespace
+
+// ---- types -----------------------------------------------------------------------
+
+BktType TypeFromDecl(std::string_view decl) {
+  std::string d = Upper(Trim(decl));
+  std::string base = d.substr(0, d.find('('));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  int length = 0;
+  if (size_t open = d.find('('); open != std::string::npos)
+    length = std::atoi(d.c_str() + open + 1);
+  BktType t;
+  t.known = true;
+  if (base == "INTEGER" || base == "INT" || base == "BIGINT" || base == "MEDIUMINT") {
+    t.type = kColInt32;
+  } else if (base == "SMALLINT" || base == "DAYNUM" || base == "MINUTE") {
+    t.type = kColInt16;
+  } else if (base == "TINYINT" || base == "BIT" || base == "BOOLEAN" || base == "BOOL") {
+    t.type = kColByte;
+  } else if (base == "DEC64" || base == "MONEY") {
+    t.type = kColDec64;
+  } else if (base == "TEXT" || base == "VARCHAR" || base == "CHAR" || base == "NVARCHAR" ||
+             base == "NCHAR" || base == "CHARACTER" || base == "VARYING CHARACTER") {
+    t.type = kColText;
+    t.length = length > 0 ? length : 0;
+  } else {
+    t.known = false;
+  }
+  return t;
+}
+
+bool DeclIsDayNum(std::string_view decl) { return EqualNoCase(Trim(decl), "DAYNUM"); }
+
+const ColumnDef* TableDef::Find(std::string_view column) const {
+  for (const ColumnDef& c : columns)
+    if (EqualNoCase(c.name, column)) return &c;
+  return nullptr;
+}
+
+std::string QuoteId(std::string_view name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+// ---- codes and failures ---------------------------------------------------------------
+
+DbCode CodeFromSqlite(int rc) {
+  switch (rc & 0xff) {
+    case SQLITE_OK: return kDbOk;
+    case SQLITE_BUSY: return kDbBusy;
+    case SQLITE_LOCKED: return kDbLocked;
+    case SQLITE_CONSTRAINT: return kDbConstraint;
+    default: return kDbError;
+  }
+}
+
+std::string ShortSql(std::string_view sql) {
+  sql = Trim(sql);
+  std::string out;
+  bool blank = false;
+  for (char c : sql) {   // one line, runs of blanks as one
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      blank = true;
+      continue;
+    }
+    if (blank && !out.empty()) out += ' ';
+    blank = false;
+    out += c;
+  }
+  return Lb_CharCount(out) > 160 ? Lb_CutChars(out, 157) + "..." : out;
+}
+
+namespace {
+
+void NoteTransactionLoss(DbSessionImpl* s, DbCode code) {
+  if (s->depth > 0 && !s->commitFailed && sqlite3_get_autocommit(s->conn) && !s->txnLost)
+    s->txnLost = code == kDbOk ? DbCode{kDbError} : code;
+}
+
+}  // namespace
+
+DbCode Fail(DbSessionImpl* s, int rc, DbMsg& msg, std::string_view sql) {
+  std::string text = sqlite3_errmsg(s->conn);
+  if (!sql.empty()) text += " [" + ShortSql(sql) + "]";
+  return FailText(s, rc, text, msg);
+}
+
+DbCode FailText(DbSessionImpl* s, int rc, std::string_view text, DbMsg& msg) {
+  DbCode code = CodeFromSqlite(rc);
+  if (code == kDbOk) code = kDbError;
+  msg.Set(text);
+  NoteTransactionLoss(s, code);
+  return code;
+}
+
+DbCode Enter(DbSessionImpl* s, DbMsg& msg) {
+  if (s == nullptr || s->conn == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  if (s->commitFailed) {
+    // The caller went on after a failed commit without rolling back.
+    sqlite3_exec(s->conn, "ROLLBACK", nullptr, nullptr, nullptr);
+    s->commitFailed = false;
+    s->depth = 0;
+    s->txnLost = kDbOk;
+  }
+  if (s->depth > 0 && s->txnLost != kDbOk) {
+    msg.Set("The transaction was ended by an earlier failure; roll it back and try again.");
+    return s->txnLost;
+  }
+  return kDbOk;
+}
+
+// ---- statement cache ---------------------------------------------------------------------
+
+int Cached(DbSessionImpl* s, const std::string& sql, sqlite3_stmt*& out) {
+  if (auto it = s->stmtCache.find(sql); it != s->stmtCache.end()) {
+    out = it->second;
+    return SQLITE_OK;
+  }
+  constexpr size_t kMaxCached = 200;
+  if (s->stmtCache.size() >= kMaxCached) ClearStmtCache(s);
+  int rc = sqlite3_prepare_v3(s->conn, sql.c_str(), static_cast<int>(sql.size()),
+                              SQLITE_PREPARE_PERSISTENT, &out, nullptr);
+  if (rc != SQLITE_OK) return rc;
+  s->stmtCache.emplace(sql, out);
+  return SQLITE_OK;
+}
+
+void ClearStmtCache(DbSessionImpl* s) {
+  for (auto& [sql, stmt] : s->stmtCache) sqlite3_finalize(stmt);
+  s->stmtCache.clear();
+}
+
+DbCode Translate(std::string_view moduleSql, std::string& out, DbMsg& msg) {
+  std::string error;
+  if (!SqlDialect_Translate(moduleSql, SqlBackend::Sqlite, out, error)) {
+    msg.Set(error + " [" + ShortSql(moduleSql) + "]");
+    return kDbError;
+  }
+  return kDbOk;
+}
+
+// ---- schema knowledge ------------------------------------------------------------------
+
+void RefreshSchema(DbSessionImpl* s) {
+  sqlite3_stmt* stmt = nullptr;
+  if (Cached(s, "PRAGMA schema_version", stmt) != SQLITE_OK) return;
+  StmtReset reset(stmt);
+  if (sqlite3_step(stmt) != SQLITE_ROW) return;
+  int64_t cookie = sqlite3_column_int64(stmt, 0);
+  if (cookie == s->schemaCookie) return;
+  s->schemaCookie = cookie;
+  s->tables.clear();
+  s->nameTypes.clear();
+  s->nameTypesBuilt = false;
+}
+
+namespace {
+
+TableDef ReadTable(DbSessionImpl* s, std::string_view name) {
+  TableDef t;
+  sqlite3_stmt* stmt = nullptr;
+  if (Cached(s, "SELECT name, type, pk FROM pragma_table_info(?1) ORDER BY cid", stmt) !=
+      SQLITE_OK)
+    return t;
+  StmtReset reset(stmt);
+  sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  std::vector<std::pair<int, std::string>> keys;
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    ColumnDef c;
+    c.name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    const unsigned char* decl = sqlite3_column_text(stmt, 1);
+    c.decl = decl ? reinterpret_cast<const char*>(decl) : "";
+    c.type = TypeFromDecl(c.decl);
+    c.pk = sqlite3_column_int(stmt, 2);
+    if (c.pk > 0) keys.emplace_back(c.pk, c.name);
+    t.columns.push_back(std::move(c));
+  }
+  std::sort(keys.begin(), keys.end());
+  for (auto& k : keys) t.pkColumns.push_back(k.second);
+  t.exists = !t.columns.empty();
+  return t;
+}
+
+void BuildNameTypes(DbSessionImpl* s) {
+  s->nameTypesBuilt = true;
+  std::vector<std::string> names;
+  {
+    Stmt stmt;
+    if (sqlite3_prepare_v2(s->conn,
+                           "SELECT name FROM sqlite_schema WHERE type IN ('table','view') "
+                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
+                           -1, &stmt.get(), nullptr) != SQLITE_OK)
+      return;
+    while (sqlite3_step(*stmt) == SQLITE_ROW)
+      names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0)));
+  }
+  std::map<std::string, bool, CaseLess> ambiguous;
+  for (const std::string& name : names) {
+    for (const ColumnDef& c : Table(s, name).columns) {
+      if (!c.type.known) continue;
+      auto [it, added] = s->nameTypes.emplace(c.name, c.type);
+      if (!added && (it->second.type != c.type.type || it->second.length != c.type.length))
+        ambiguous[c.name] = true;
+    }
+  }
+  for (auto& [name, yes] : ambiguous) s->nameTypes.erase(name);
+}
+
+}  // namespace
+
+const TableDef& Table(DbSessionImpl* s, std::string_view name) {
+  auto it = s->tables.find(name);
+  if (it == s->tables.end()) it = s->tables.emplace(std::string(name), ReadTable(s, name)).first;
+  return it->second;
+}
+
+BktType NameType(DbSessionImpl* s, std::string_view column) {
+  if (!s->nameTypesBuilt) BuildNameTypes(s);
+  auto it = s->nameTypes.find(column);
+  return it == s->nameTypes.end() ? BktType{} : it->second;
+}
+
+// ---- cells ---------------------------------------------------------------------------------
+
+DbsValue ColumnValue(sqlite3_stmt* stmt, int c) {
+  switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_NULL: return DbsValue::Null();
+    case SQLITE_INTEGER: return DbsValue::Int(sqlite3_column_int64(stmt, c));
+    case SQLITE_FLOAT:
+      return DbsValue::Real(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
+    default: {
+      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+      return DbsValue::Text(std::string_view(
+          text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
+    }
+  }
+}
+
+bool StoreCell(BktHandle bkt, int row, int col, const DbsValue& v, std::string& error) {
+  if (v.IsNull()) {
+    _ColSetNull(bkt, row, col);
+    return true;
+  }
+  int type = _BktGetColType(bkt, col);
+  auto fail = [&](std::string_view why) {
+    error = "Column '" + _BktGetColName(bkt, col) + "': '" + Lb_CutChars(ValueText(v), 40) +
+            "' " + std::string(why);
+    return false;
+  };
+  switch (type) {
+    case kColByte:
+    case kColInt16:
+    case kColInt32: {
+      int64_t n = 0;
+      if (!WholeNumber(v, n)) return fail("is not a whole number.");
+      // 16-bit cells hold day numbers up to 65535 as well as signed counts.
+      int64_t low = type == kColInt32 ? std::numeric_limits<int32_t>::min()
+                    : type == kColInt16 ? -32768 : -128;
+      int64_t high = type == kColInt32 ? std::numeric_limits<int32_t>::max()
+                     : type == kColInt16 ? 65535 : 255;
+      if (n < low || n > high) return fail("does not fit the column.");
+      _ColSetScalar(bkt, row, col, n, SizeMinus1(type));
+      return true;
+    }
+    case kColDec64: {
+      int64_t raw = 0;
+      if (v.kind == DbsValue::Kind::Int) {
+        raw = v.i;   // money is stored as millionths
+      } else if (!Database_ParseDecimal(v.s, raw)) {
+        return fail("is not an amount.");
+      }
+      _ColSetDec64(bkt, row, col, Dec64::FromRaw(raw));
+      return true;
+    }
+    case kColText:
+      _ColSetTextW(bkt, row, col, ValueText(v));
+      return true;
+    default:
+      return true;   // opaque cells never come from the database
+  }
+}
+
+bool CellForColumn(BktHandle bkt, int row, int col, const ColumnDef* def, DbsValue& out,
+                   std::string& error) {
+  out = DbsValue::Null();
+  if (_ColIsNull(bkt, row, col)) return true;
+  BktType target = def ? def->type : BktType{};
+  auto fail = [&](std::string_view what, std::string_view why) {
+    error = "Column '" + _BktGetColName(bkt, col) + "': '" + Lb_CutChars(what, 40) + "' " +
+            std::string(why);
+    return false;
+  };
+  int type = _BktGetColType(bkt, col);
+  switch (type) {
+    case kColByte:
+    case kColInt16:
+    case kColInt32: {
+      int64_t n = 0;
+      _ColGetScalar(bkt, row, col, n, SizeMinus1(type));
+      if (def && DeclIsDayNum(def->decl) && n < 0) n += 65536;
+      if (target.known && target.type == kColDec64) {
+        out = DbsValue::Int(n * kMillion);
+      } else if (target.known && target.type == kColText) {
+        out = DbsValue::Text(std::to_string(n));
+      } else {
+        out = DbsValue::Int(n);
+      }
+      return true;
+    }
+    case kColDec64: {
+      Dec64 d = _ColGetDec64(bkt, row, col);
+      if (target.known && target.type != kColDec64 && target.type != kColText) {
+        if (d.raw % kMillion != 0) return fail(LbDec64_StrFrom64(d), "is not a whole number.");
+        out = DbsValue::Int(d.raw / kMillion);
+      } else if (target.known && target.type == kColText) {
+        out = DbsValue::Text(LbDec64_StrFrom64(d));
+      } else {
+        out = DbsValue::Int(d.raw);
+      }
+      return true;
+    }
+    case kColText: {
+      std::string text = _ColGetStringW(bkt, row, col);
+      if (target.known && target.type != kColText) {
+        if (Trim(text).empty()) return true;   // no number given: NULL
+        int64_t n = 0;
+        if (target.type == kColDec64) {
+          if (!Database_ParseDecimal(text, n)) return fail(text, "is not an amount.");
+        } else if (!ParseWhole(text, n)) {
+          return fail(text, "is not a whole number.");
+        }
+        out = DbsValue::Int(n);
+        return true;
+      }
+      out = DbsValue::Text(text);
+      return true;
+    }
+    default:
+      return true;
+  }
+}
+
+int Bind(sqlite3_stmt* stmt, int at, const DbsValue& v) {
+  switch (v.kind) {
+    case DbsValue::Kind::Null: return sqlite3_bind_null(stmt, at);
+    case DbsValue::Kind::Int: return sqlite3_bind_int64(stmt, at, v.i);
+    default:
+      return sqlite3_bind_text(stmt, at, v.s.data(), static_cast<int>(v.s.size()),
+                               SQLITE_TRANSIENT);
+  }
+}
+
+// ---- opening ----------------------------------------------------------------------------
+
+std::string PathOfTarget(std::string_view target) {
+  constexpr std::string_view kScheme = "sqlite:";
+  if (target.substr(0, kScheme.size()) == kScheme) target.remove_prefix(kScheme.size());
+  return std::string(target);
+}
+
+void CloseConnection(sqlite3* conn) {
+  if (conn) sqlite3_close_v2(conn);
+}
+
+DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& msg) {
+  out = nullptr;
+  version = 0;
+  const std::string prefix = "Cannot open database '" + path + "': ";
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) {
+    msg.Set(prefix + (errno == ENOENT ? std::string("no such file.") : std::strerror(errno)));
+    return kDbCannotOpen;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    msg.Set(prefix + "not a file.");
+    return kDbCannotOpen;
+  }
+  sqlite3* conn = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    msg.Set(prefix + (conn ? sqlite3_errmsg(conn) : sqlite3_errstr(rc)));
+    CloseConnection(conn);
+    return kDbCannotOpen;
+  }
+  sqlite3_extended_result_codes(conn, 1);
+  sqlite3_busy_timeout(conn, 250);
+
+  // The version is read before any setting is changed, so a file that is
+  // not ours is never written to.
+  bool isLibrary = false;
+  std::string error;
+  rc = Database_ReadVersion(conn, version, isLibrary, error);
+  DbCode code = kDbOk;
+  if (rc != SQLITE_OK) {
+    code = CodeFromSqlite(rc);
+    if (code != kDbBusy && code != kDbLocked) code = kDbCannotOpen;
+    msg.Set(prefix + error);
+  } else if (!isLibrary) {
+    code = kDbBadSchema;
+    msg.Set("'" + path + "' is not a library database.");
+  } else if (version > Database_SchemaVersion()) {
+    code = kDbBadSchema;
+    msg.Set("'" + path + "' schema version " + std::to_string(version) +
+            " is newer than this program (" + std::to_string(Database_SchemaVersion()) + ").");
+  } else {
+    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA foreign_keys=ON",
+                               "PRAGMA synchronous=NORMAL"}) {
+      rc = Database_Exec(conn, pragma, {}, error);
+      if (rc != SQLITE_OK) {
+        code = CodeFromSqlite(rc) == kDbBusy ? DbCode{kDbBusy} : DbCode{kDbCannotOpen};
+        msg.Set(prefix + error);
+        break;
+      }
+    }
+  }
+  if (code != kDbOk) {
+    CloseConnection(conn);
+    return code;
+  }
+  out = conn;
+  return kDbOk;
+}
+
+}  // namespace pwdb

@@ -1,0 +1,276 @@
+// Saving single Bucket rows: insert, update of the changed columns, delete,
+// each a prepared statement with bound values (a value never becomes SQL
+// text). Rows are found by the table's primary key; a table without one is
+// found by the Bucket's key columns. Bucket columns the table does not have
+// (display columns of a view, say) are not written.
+//
+// The `flag` argument of the three row calls is accepted and ignored.
+#include "host/db/DbSession.h"
+
+namespace {
+
+using namespace pwdb;
+
+struct Bound {
+  int col;                 // Bucket column
+  const ColumnDef* def;    // table column
+};
+
+// Key columns of `table` in `bkt`; kDbError naming what is missing.
+DbCode KeyColumns(const TableDef& table, std::string_view tableName, BktHandle bkt,
+                  std::vector<Bound>& keys, DbMsg& msg) {
+  keys.clear();
+  if (!table.pkColumns.empty()) {
+    for (const std::string& name : table.pkColumns) {
+      int col = _BktGetColNum(bkt, name);
+      if (col == 0) {
+        msg.Set("The row of '" + std::string(tableName) + "' lacks its key column '" + name +
+                "'.");
+        return kDbError;
+      }
+      keys.push_back({col, table.Find(name)});
+    }
+    return kDbOk;
+  }
+  for (int col = 1, n = _BktGetNCols(bkt); col <= n; ++col) {
+    const ColumnDef* def = table.Find(_BktGetColName(bkt, col));
+    if (_BktIsKeyCol(bkt, col) && def) keys.push_back({col, def});
+  }
+  if (keys.empty()) {
+    msg.Set("Table '" + std::string(tableName) + "' has no key to find the row by.");
+    return kDbError;
+  }
+  return kDbOk;
+}
+
+bool IsKey(const std::vector<Bound>& keys, int col) {
+  for (const Bound& k : keys)
+    if (k.col == col) return true;
+  return false;
+}
+
+// Runs cached `sql` with `values`; `changes` gets the rows changed.
+DbCode Run(DbSessionImpl* s, const std::string& sql, const std::vector<DbsValue>& values,
+           int& changes, DbMsg& msg) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = Cached(s, sql, stmt);
+  if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
+  StmtReset reset(stmt);
+  for (size_t n = 0; n < values.size(); ++n) {
+    rc = Bind(stmt, static_cast<int>(n + 1), values[n]);
+    if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
+  }
+  rc = sqlite3_step(stmt);
+  if (rc != SQLITE_DONE) return Fail(s, rc, msg, sql);
+  changes = sqlite3_changes(s->conn);
+  return kDbOk;
+}
+
+// " WHERE k1=? AND k2 IS NULL ..." with the key values appended to `values`.
+DbCode WhereKeys(const std::vector<Bound>& keys, BktHandle bkt, int row, std::string& sql,
+                 std::vector<DbsValue>& values, DbMsg& msg) {
+  sql += " WHERE ";
+  for (size_t n = 0; n < keys.size(); ++n) {
+    if (n) sql += " AND ";
+    DbsValue v;
+    std::string error;
+    if (!CellForColumn(bkt, row, keys[n].col, keys[n].def, v, error)) {
+      msg.Set(error);
+      return kDbError;
+    }
+    sql += QuoteId(keys[n].def->name);
+    if (v.IsNull()) {
+      sql += " IS NULL";
+    } else {
+      sql += "=?";
+      values.push_back(std::move(v));
+    }
+  }
+  return kDbOk;
+}
+
+// Common start of the three row calls.
+DbCode Begin(DbSessionImpl* s, std::string_view table, BktHandle bkt, int row,
+             const TableDef*& def, DbMsg& msg) {
+  DbCode code = Enter(s, msg);
+  if (code != kDbOk) return code;
+  if (bkt == nullptr || row < 1 || row > _BktCountAll(bkt)) {
+    msg.Set("No row " + std::to_string(row) + " to write to '" + std::string(table) + "'.");
+    return kDbMisuse;
+  }
+  RefreshSchema(s);
+  def = &Table(s, table);
+  if (!def->exists) {
+    msg.Set("Table '" + std::string(table) + "' does not exist.");
+    return kDbError;
+  }
+  return kDbOk;
+}
+
+void MarkSaved(BktHandle bkt, int row) {
+  _BktClearChg(bkt, row);
+  _BktSetState(bkt, row, kRowExisting);
+}
+
+DbCode RawStatement(DbSessionImpl* s, const std::string& moduleSql, DbMsg& msg) {
+  DbCode code = Enter(s, msg);
+  if (code != kDbOk) return code;
+  std::string sql;
+  code = Translate(moduleSql, sql, msg);
+  if (code != kDbOk) return code;
+  Stmt stmt;
+  int rc = sqlite3_prepare_v2(s->conn, sql.c_str(), static_cast<int>(sql.size()), &stmt.get(),
+                              nullptr);
+  if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
+  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+  }
+  return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(s, rc, msg, sql);
+}
+
+}  // namespace
+
+DbCode _DbxInsertRow(HDb db, std::string_view table, BktHandle bkt, int row, int /*flag*/,
+                     DbMsg& msg) {
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  const TableDef* def = nullptr;
+  DbCode code = Begin(db, table, bkt, row, def, msg);
+  if (code != kDbOk) return code;
+  std::string names, marks;
+  std::vector<DbsValue> values;
+  for (int col = 1, n = _BktGetNCols(bkt); col <= n; ++col) {
+    const ColumnDef* c = def->Find(_BktGetColName(bkt, col));
+    if (c == nullptr || _BktGetColType(bkt, col) == kColOpaque || _ColIsNull(bkt, row, col))
+      continue;
+    DbsValue v;
+    std::string error;
+    if (!CellForColumn(bkt, row, col, c, v, error)) {
+      msg.Set(error);
+      return kDbError;
+    }
+    names += (names.empty() ? "" : ",") + QuoteId(c->name);
+    marks += marks.empty() ? "?" : ",?";
+    values.push_back(std::move(v));
+  }
+  std::string sql = "INSERT INTO " + QuoteId(table) +
+                    (values.empty() ? " DEFAULT VALUES" : "(" + names + ") VALUES(" + marks + ")");
+  int changes = 0;
+  code = Run(db, sql, values, changes, msg);
+  if (code != kDbOk) return code;
+  // A single INTEGER key left NULL was assigned by the database: hand it back.
+  if (def->pkColumns.size() == 1) {
+    const ColumnDef* key = def->Find(def->pkColumns[0]);
+    int col = _BktGetColNum(bkt, key->name);
+    if (col && EqualNoCase(key->decl, "INTEGER") && _ColIsNull(bkt, row, col) &&
+        _BktGetColType(bkt, col) == kColInt32)
+      _ColSetInt(bkt, row, col, static_cast<int32_t>(sqlite3_last_insert_rowid(db->conn)));
+  }
+  MarkSaved(bkt, row);
+  return kDbOk;
+}
+
+DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, int /*flag*/,
+                      DbMsg& msg) {
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  const TableDef* def = nullptr;
+  DbCode code = Begin(db, table, bkt, row, def, msg);
+  if (code != kDbOk) return code;
+  std::vector<Bound> keys;
+  code = KeyColumns(*def, table, bkt, keys, msg);
+  if (code != kDbOk) return code;
+  // Only the changed columns are written, so another session's change to a
+  // different column of the same row survives. Key columns find the row and
+  // are never written.
+  std::string sql = "UPDATE " + QuoteId(table) + " SET ";
+  std::vector<DbsValue> values;
+  for (int col = 1, n = _BktGetNCols(bkt); col <= n; ++col) {
+    if (!_ColIsChanged(bkt, row, col) || IsKey(keys, col) ||
+        _BktGetColType(bkt, col) == kColOpaque)
+      continue;
+    const ColumnDef* c = def->Find(_BktGetColName(bkt, col));
+    if (c == nullptr) continue;
+    DbsValue v;
+    std::string error;
+    if (!CellForColumn(bkt, row, col, c, v, error)) {
+      msg.Set(error);
+      return kDbError;
+    }
+    sql += (values.empty() ? "" : ",") + QuoteId(c->name) + "=?";
+    values.push_back(std::move(v));
+  }
+  if (values.empty()) return kDbOk;   // nothing changed: nothing to run
+  code = WhereKeys(keys, bkt, row, sql, values, msg);
+  if (code != kDbOk) return code;
+  int changes = 0;
+  code = Run(db, sql, values, changes, msg);
+  if (code != kDbOk) return code;
+  if (changes == 0) {
+    msg.Set("The row was changed or deleted by another user.");
+    return kDbNotFound;
+  }
+  MarkSaved(bkt, row);
+  return kDbOk;
+}
+
+// On success the row's change flags are cleared; its state and its place in
+// the Bucket are the caller's to settle.
+DbCode _DbxDeleteRowU(HDb db, std::string_view table, BktHandle bkt, int row, int /*flag*/,
+                      DbMsg& msg) {
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  const TableDef* def = nullptr;
+  DbCode code = Begin(db, table, bkt, row, def, msg);
+  if (code != kDbOk) return code;
+  std::vector<Bound> keys;
+  code = KeyColumns(*def, table, bkt, keys, msg);
+  if (code != kDbOk) return code;
+  std::string sql = "DELETE FROM " + QuoteId(table);
+  std::vector<DbsValue> values;
+  code = WhereKeys(keys, bkt, row, sql, values, msg);
+  if (code != kDbOk) return code;
+  int changes = 0;
+  code = Run(db, sql, values, changes, msg);
+  if (code != kDbOk) return code;
+  if (changes == 0) {
+    msg.Set("The row was changed or deleted by another user.");
+    return kDbNotFound;
+  }
+  _BktClearChg(bkt, row);
+  return kDbOk;
+}
+
+DbCode _DbRawUpdate(HDb db, std::string_view table, std::string_view column,
+                    std::string_view value, std::string_view where, DbMsg& msg) {
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  std::string sql = "update " + std::string(table) + " set " + std::string(column) + "=" +
+                    std::string(value);
+  if (where.find_first_not_of(" \t\r\n") != std::string_view::npos)
+    sql += " where " + std::string(where);
+  return RawStatement(db, sql, msg);
+}
+
+DbCode _DbRawDelete(HDb db, std::string_view table, std::string_view where, DbMsg& msg) {
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  std::string sql = "delete from " + std::string(table);
+  if (where.find_first_not_of(" \t\r\n") != std::string_view::npos)
+    sql += " where " + std::string(where);
+  return RawStatement(db, sql, msg);
+}

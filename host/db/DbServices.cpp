@@ -1,0 +1,157 @@
+// Services of the session: the key generator, usage statistics and the
+// MARC map.
+#include "host/db/DbDabs.h"
+#include "host/db/DbSession.h"
+
+namespace {
+
+using namespace pwdb;
+
+// Steps a cached statement once; SQLITE_ROW / SQLITE_DONE or the failure.
+int StepOnce(DbSessionImpl* s, const std::string& sql, const std::vector<DbsValue>& values,
+             sqlite3_stmt*& stmt) {
+  int rc = Cached(s, sql, stmt);
+  if (rc != SQLITE_OK) return rc;
+  for (size_t n = 0; n < values.size(); ++n) {
+    rc = Bind(stmt, static_cast<int>(n + 1), values[n]);
+    if (rc != SQLITE_OK) return rc;
+  }
+  return sqlite3_step(stmt);
+}
+
+// The next free key inside the current transaction (which holds the write
+// lock after the first UPDATE).
+DbCode NextKey(DbSessionImpl* s, std::string_view keyTable, std::string_view dataTable,
+               std::string_view keyColumn, int32_t& key, DbMsg& msg) {
+  const std::string take =
+      "UPDATE pw_key SET next_key=next_key+1 WHERE key_table=?1 RETURNING next_key-1";
+  const std::string maxUsed =
+      "SELECT coalesce(max(" + QuoteId(keyColumn) + "),0)+1 FROM " + QuoteId(dataTable);
+  const std::string used =
+      "SELECT 1 FROM " + QuoteId(dataTable) + " WHERE " + QuoteId(keyColumn) + "=?1 LIMIT 1";
+  const DbsValue name = DbsValue::Text(keyTable);
+  // Without a data table the key is not checked against one.
+  const bool validate = !dataTable.empty() && !keyColumn.empty();
+  for (;;) {
+    sqlite3_stmt* stmt = nullptr;
+    int64_t candidate = 0;
+    bool found = false;
+    {
+      int rc = StepOnce(s, take, {name}, stmt);
+      StmtReset reset(stmt);
+      if (rc == SQLITE_ROW) {
+        found = true;
+        candidate = sqlite3_column_int64(stmt, 0);
+        // RETURNING rows are all produced by the first step; finish it.
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+      }
+      if (rc != SQLITE_DONE) return Fail(s, rc, msg, take);
+    }
+    if (!found) {
+      // No row yet for this key name: start after the highest key in use.
+      candidate = 1;
+      if (validate) {
+        int rc = StepOnce(s, maxUsed, {}, stmt);
+        StmtReset reset(stmt);
+        if (rc != SQLITE_ROW) return Fail(s, rc, msg, maxUsed);
+        candidate = sqlite3_column_int64(stmt, 0);
+      }
+      sqlite3_stmt* insert = nullptr;
+      int rc = StepOnce(s, "INSERT INTO pw_key(key_table, next_key) VALUES(?1, ?2)",
+                    {name, DbsValue::Int(candidate + 1)}, insert);
+      StmtReset resetInsert(insert);
+      if (rc != SQLITE_DONE) return Fail(s, rc, msg);
+    }
+    if (candidate > INT32_MAX || candidate < 1) {
+      msg.Set("The keys of '" + std::string(keyTable) + "' are used up.");
+      return kDbError;
+    }
+    if (!validate) {
+      key = static_cast<int32_t>(candidate);
+      return kDbOk;
+    }
+    int rc = StepOnce(s, used, {DbsValue::Int(candidate)}, stmt);
+    StmtReset reset(stmt);
+    if (rc == SQLITE_DONE) {
+      key = static_cast<int32_t>(candidate);
+      return kDbOk;
+    }
+    if (rc != SQLITE_ROW) return Fail(s, rc, msg, used);
+    // Taken already (written without the generator): skip past every used key.
+    sqlite3_stmt* bump = nullptr;
+    rc = StepOnce(s, "UPDATE pw_key SET next_key=max(next_key, (" + maxUsed + ")) WHERE key_table=?1",
+                  {name}, bump);
+    StmtReset resetBump(bump);
+    if (rc != SQLITE_DONE) return Fail(s, rc, msg);
+  }
+}
+
+}  // namespace
+
+DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view dataTable,
+                            std::string_view keyColumn, int32_t& key, DbMsg& msg) {
+  key = 0;
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  DbCode code = Enter(db, msg);
+  if (code != kDbOk) return code;
+  if (db->depth > 0) return NextKey(db, keyTable, dataTable, keyColumn, key, msg);
+  // Outside a transaction: a short one of its own that takes the write lock
+  // at once, so two programs never read the same next key.
+  int rc = sqlite3_exec(db->conn, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return Fail(db, rc, msg);
+  code = NextKey(db, keyTable, dataTable, keyColumn, key, msg);
+  if (code == kDbOk) {
+    rc = sqlite3_exec(db->conn, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) code = Fail(db, rc, msg);
+  }
+  if (code != kDbOk) {
+    if (!sqlite3_get_autocommit(db->conn))
+      sqlite3_exec(db->conn, "ROLLBACK", nullptr, nullptr, nullptr);
+    key = 0;
+  }
+  return code;
+}
+
+DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
+  if (db == nullptr) return kDbMisuse;
+  SessionLock lock(db->mutex);
+  DbMsg msg;
+  DbCode code = Enter(db, msg);
+  if (code != kDbOk) return code;
+  DayNum date = 0;
+  MinuteOfDay time = 0;
+  DbDabs_GetDateTime(date, time);
+  const std::string sql =
+      "INSERT INTO statistics_event(stat_code, user_name, event_date, event_time, location) "
+      "VALUES(?1,?2,?3,?4,?5)";
+  sqlite3_stmt* stmt = nullptr;
+  int rc = StepOnce(db, sql,
+                    {DbsValue::Text(statCode), DbsValue::Text(db->user), DbsValue::Int(date),
+                     DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location)},
+                    stmt);
+  StmtReset reset(stmt);
+  return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(db, rc, msg);
+}
+
+DbCode _DbLoadMarcMap(HDb db, MarcMap& out, DbMsg& msg) {
+  out.clear();
+  if (db == nullptr) {
+    msg.Set("No database session.");
+    return kDbMisuse;
+  }
+  SessionLock lock(db->mutex);
+  DbCode code = Enter(db, msg);
+  if (code != kDbOk) return code;
+  DbsResultSet rs;
+  std::string error;
+  int rc = Database_Query(db->conn, "SELECT field, tag, subfields FROM pw_marc_map ORDER BY field",
+                          {}, rs, error);
+  if (rc != SQLITE_OK) return FailText(db, rc, error, msg);
+  for (auto& row : rs.rows) out.push_back(MarcMapEntry{row[0].s, row[1].s, row[2].s});
+  return kDbOk;
+}

@@ -1,0 +1,183 @@
+// Inside PwDb75: the session record behind an HDb and the helpers the
+// session's source files share. Not part of the library's contract.
+//
+// Locking: every exported call that takes an HDb holds the session's
+// mutex for its whole run (the module shares one session between the user
+// interface and the import thread); the helpers below expect it held.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "database/Database.h"
+#include "host/db/PwDb.h"
+#include "host/db/SqlDialect.h"
+
+namespace pwdb {
+
+struct CaseLess {
+  bool operator()(std::string_view a, std::string_view b) const;
+  using is_transparent = void;
+};
+bool EqualNoCase(std::string_view a, std::string_view b);
+
+// A declared column type as a Bucket column type; `known` false for a type
+// the session does not recognise (then the value decides).
+struct BktType {
+  int type = kColText;
+  int length = 0;     // characters for text; 0 = unlimited
+  bool known = false;
+};
+BktType TypeFromDecl(std::string_view decl);
+bool DeclIsDayNum(std::string_view decl);
+
+struct ColumnDef {
+  std::string name;
+  std::string decl;
+  BktType type;
+  int pk = 0;   // position in the primary key (1..), 0 when not a key column
+};
+
+struct TableDef {
+  bool exists = false;
+  std::vector<ColumnDef> columns;
+  std::vector<std::string> pkColumns;   // in key order
+  const ColumnDef* Find(std::string_view column) const;
+};
+
+// Finalizes an uncached statement when the holder leaves scope.
+class Stmt {
+ public:
+  Stmt() = default;
+  ~Stmt() { sqlite3_finalize(stmt_); }
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  sqlite3_stmt*& get() { return stmt_; }
+  sqlite3_stmt* operator*() const { return stmt_; }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// Resets a cached statement (and drops its bindings) when the holder leaves
+// scope, so the cache never keeps a read open.
+class StmtReset {
+ public:
+  explicit StmtReset(sqlite3_stmt* s) : stmt_(s) {}
+  ~StmtReset() {
+    if (stmt_) {
+      sqlite3_reset(stmt_);
+      sqlite3_clear_bindings(stmt_);
+    }
+  }
+  StmtReset(const StmtReset&) = delete;
+  StmtReset& operator=(const StmtReset&) = delete;
+
+ private:
+  sqlite3_stmt* stmt_;
+};
+
+// ---- opening a library database (session and admin tools) ---------------------------
+// Opens an existing file read-write (never creates one), checks it is a
+// library database of this program's version or older, and sets the
+// connection up (WAL, foreign keys, 250 ms busy timeout, synchronous
+// NORMAL). `version` gets the file's schema version; an older one is left
+// for the caller to upgrade. On failure nothing stays open.
+DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& msg);
+void CloseConnection(sqlite3* conn);
+// Path of a resolved target ("sqlite:/x/y.db" or "/x/y.db").
+std::string PathOfTarget(std::string_view target);
+
+// The session's code for SQLite result `rc` (extended codes allowed).
+DbCode CodeFromSqlite(int rc);
+// SQL text shortened for a message.
+std::string ShortSql(std::string_view sql);
+
+}  // namespace pwdb
+
+struct DbSessionImpl {
+  std::recursive_mutex mutex;
+  sqlite3* conn = nullptr;
+  std::string path;      // the database file
+  std::string server;    // as given at log-in
+  std::string user;
+  std::string database;
+
+  // Transactions: `depth` counts open levels (1 = BEGIN, deeper = SAVEPOINT
+  // lvlN). `txnLost` is the code of the failure after which SQLite itself
+  // ended the transaction: further statements are refused until the caller
+  // rolls back. `commitFailed`: the outermost COMMIT failed and SQLite kept
+  // the transaction open; a rollback ends it, any other call rolls it back
+  // first (the caller was told its writes are lost).
+  int depth = 0;
+  DbCode txnLost = kDbOk;
+  bool commitFailed = false;
+
+  // Commands: the current command set by _DbCmd, consumed by _DbLoadQuery.
+  bool sequenceOpen = false;
+  bool hasCommand = false;
+  std::string command;
+
+  // Shared code tables, read once, read-only, destroyed at log-out.
+  std::map<std::string, BktHandle, pwdb::CaseLess> codeTables;
+
+  // Schema knowledge, dropped when the file's schema version changes.
+  int64_t schemaCookie = -1;
+  std::map<std::string, pwdb::TableDef, pwdb::CaseLess> tables;
+  bool nameTypesBuilt = false;
+  // Column name -> type, for names every table declares alike.
+  std::map<std::string, pwdb::BktType, pwdb::CaseLess> nameTypes;
+
+  // Prepared statements of the session's own SQL (row writes, key generator).
+  std::unordered_map<std::string, sqlite3_stmt*> stmtCache;
+};
+
+namespace pwdb {
+
+using SessionLock = std::lock_guard<std::recursive_mutex>;
+
+// Before a call runs statements: refuses an empty handle, ends a transaction
+// whose COMMIT failed, refuses statements inside a transaction SQLite ended.
+DbCode Enter(DbSessionImpl* s, DbMsg& msg);
+// Records a failed statement: the code for `rc`, SQLite's text (with the
+// statement when given) in `msg`, and whether the transaction was lost.
+DbCode Fail(DbSessionImpl* s, int rc, DbMsg& msg, std::string_view sql = {});
+// Same with a text of our own instead of SQLite's.
+DbCode FailText(DbSessionImpl* s, int rc, std::string_view text, DbMsg& msg);
+
+// Statement cache of the session's own SQL; the statement stays prepared.
+int Cached(DbSessionImpl* s, const std::string& sql, sqlite3_stmt*& out);
+void ClearStmtCache(DbSessionImpl* s);
+
+// Translates module SQL for SQLite; kDbError with the translator's text.
+DbCode Translate(std::string_view moduleSql, std::string& out, DbMsg& msg);
+
+// Schema knowledge (drops stale caches first).
+void RefreshSchema(DbSessionImpl* s);
+const TableDef& Table(DbSessionImpl* s, std::string_view name);
+BktType NameType(DbSessionImpl* s, std::string_view column);
+std::string QuoteId(std::string_view name);
+
+// The cell of column `c` of the current row.
+DbsValue ColumnValue(sqlite3_stmt* stmt, int c);
+// Stores `v` into cell (row, col) of `bkt` converted to the column's type;
+// false with a message naming the column when it does not fit.
+bool StoreCell(BktHandle bkt, int row, int col, const DbsValue& v, std::string& error);
+// The value of cell (row, col) as the table column `def` stores it.
+bool CellForColumn(BktHandle bkt, int row, int col, const ColumnDef* def, DbsValue& out,
+                   std::string& error);
+int Bind(sqlite3_stmt* stmt, int at, const DbsValue& v);
+
+// A procedure call: `text` names a registered procedure, alone or as
+// "[exec] name args". `isCall` false means it is SQL.
+DbCode CallProcedure(DbSessionImpl* s, std::string_view text, std::string_view params,
+                     bool& isCall, std::vector<DbsResultSet>& results, DbMsg& msg);
+
+}  // namespace pwdb

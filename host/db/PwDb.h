@@ -1,0 +1,190 @@
+// The host's database session (PwDb75): log-in, command building, loading
+// query results into Buckets, saving Bucket rows, stored procedures, counted
+// transactions, the key generator, dates, money formats, the user and usage
+// statistics. The module's SQL (T-SQL flavoured) is translated to the
+// backend's dialect by SqlDialect before it runs.
+//
+// Every call that can fail returns a DbCode and leaves the server's text in
+// the caller's DbMsg (at most 300 characters). Backend: SQLite (embedded, one
+// file per library database); the server name of the log-in resolves through
+// the workstation's configuration to the database.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/sys/Bucket.h"
+#include "host/sys/Dec64.h"
+
+// ---- result codes ----------------------------------------------------------------
+using DbCode = uint8_t;
+enum : DbCode {
+  kDbOk = 0,
+  kDbError = 1,           // the statement failed; the server text says why
+  kDbMisuse = 2,          // a call made out of order (module-level errors use it too)
+  kDbTooLong = 3,         // a command text longer than its buffer
+  kDbConstraint = 4,      // a key or check constraint refused the write
+  kDbNotFound = 5,        // the row to update or delete is gone
+  kDbLoginFailed = 6,     // unknown user or wrong password
+  kDbCannotOpen = 7,      // unknown server name, missing or unreadable database
+  kDbBadSchema = 8,       // not a library database, or of a newer schema version
+  kDbNoProcedure = 9,     // no stored procedure of that name
+  kDbBusy = 10,           // write conflict: another session holds the write lock
+  kDbLocked = 11,         // write conflict: snapshot out of date, or table locked
+};
+inline bool DbIsRetryable(DbCode code) { return code == kDbBusy || code == kDbLocked; }
+
+// The server's text for a failure: at most 300 characters (a 301-character
+// buffer on the host), cut on assignment.
+struct DbMsg {
+  static constexpr size_t kMaxChars = 300;
+  std::string text;
+  void Set(std::string_view t);
+  void Clear() { text.clear(); }
+};
+
+// Display text of a failure: "Database Error|<server text> (<code>)".
+std::string _DbErrStr(DbCode code, const DbMsg& msg);
+
+// ---- log-in --------------------------------------------------------------------------
+// The host's global record: the four 31-character log-in texts and the
+// workstation's location (61 characters).
+struct DbGlobalRec {
+  std::string server;    // name in the workstation's [Servers] section
+  std::string user;
+  std::string password;
+  std::string database;  // informational for SQLite; the database name on servers
+  std::string location;  // the workstation's location code
+};
+extern DbGlobalRec DbGlobal_globRec;
+
+struct DbSessionImpl;
+using HDb = DbSessionImpl*;
+struct SearchImpl;
+using HSrch = SearchImpl*;
+
+// Resolves `server` to "sqlite:<path>" from the workstation configuration's
+// [Servers] section; a name that is itself a path ending in ".db" resolves
+// to itself. kDbCannotOpen with "Unknown server name 'x'." otherwise.
+DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMsg& msg);
+
+// Opens the database of `server`, brings an older schema up to date, and
+// checks `user` and `password` against the stored salted hash. Failures:
+// kDbCannotOpen (unknown server, missing or corrupt file), kDbBadSchema,
+// kDbLoginFailed ("Login failed for user 'x'."), each with the server text.
+DbCode _DbLogin(HDb& out, std::string_view server, std::string_view user,
+                std::string_view password, std::string_view database, DbMsg& msg);
+void _DbLogout(HDb* db);   // closes and empties; an empty handle is ignored
+// A second session on the same log-in (own connection), closed by _DbLogout.
+DbCode _DbCloneHDb(HDb db, HDb& out, DbMsg& msg);
+DbCode DbSe_SeCreateHSrch(std::string_view server, std::string_view user,
+                          std::string_view password, std::string_view database,
+                          HSrch& out, DbMsg& msg);
+void DbSe_SeDestroyHSrch(HSrch* srch);
+// The logged-in user's name (at most 31 characters); "" before log-in.
+std::string DbUser_GetUser();
+
+// ---- commands ------------------------------------------------------------------------
+// Opens (1) or closes (0) a command sequence on the session.
+DbCode _DbEnableHDb(HDb db, int enable, DbMsg& msg);
+// Appends `text` to `buf` if the result stays within `maxIndex` + 1 characters;
+// else kDbTooLong and `buf` unchanged. The quote form appends `text` as a SQL
+// string literal ('' for each apostrophe).
+DbCode _DbAppend(std::string& buf, int maxIndex, std::string_view text);
+DbCode _DbQuoteAppend(std::string& buf, int maxIndex, std::string_view text);
+// Makes `text` the session's current command.
+DbCode _DbCmd(HDb db, std::string_view text, int maxIndex);
+
+// Load modes of _DbLoadQuery.
+enum DbLoadMode : int {
+  kLoadCreate = 0,    // create the Bucket from the result's columns
+  kLoadReplace = 2,   // existing Bucket: replace its rows (columns by name)
+  kLoadAppend = 3,    // existing Bucket: add the rows after its own
+  kLoadAppendMax = 4, // as 3, at most `extra` rows
+};
+// Loads rows into `bkt`: with `table` empty, those of the current command
+// (which is then consumed); else of "select <columns> from <table>
+// [where <where>] [order by <orderBy>]". Loaded rows are existing rows with
+// no change flags. kLoadCreate makes a Bucket of `initialRows`/`growth` with
+// the result's columns typed from the schema (key columns marked).
+DbCode _DbLoadQuery(HDb db, BktHandle& bkt, int mode, int initialRows, int growth,
+                    int extra, std::string_view table, std::string_view columns,
+                    std::string_view where, std::string_view orderBy, DbMsg& msg);
+// Runs a stored procedure and loads each of its result sets into a new
+// Bucket appended to `out` (the caller destroys them).
+DbCode _DbMultLoad(HDb db, std::vector<BktHandle>& out, std::string_view procedure,
+                   std::string_view params, DbMsg& msg);
+
+// Result of _DbExecSP: the first column of the first row of the procedure's
+// (or statement's) result, written into the caller's buffer of `size` bytes:
+// 1 byte code or boolean, 2 bytes 16-bit number, 4 bytes 32-bit number,
+// 6 bytes 32-bit key then 16-bit line (first two columns), 8 bytes Dec64
+// raw value, 16 bytes two Dec64 (first two columns); any other size: UTF-8
+// text, NUL-terminated, cut to fit. No row: the buffer is zeroed.
+DbCode _DbExecSP(HDb db, std::string_view procedureOrStatement, std::string_view params,
+                 void* result, size_t size, DbMsg& msg);
+
+// Empty Bucket with `columns` of `table` ("*" for all) typed as in the table;
+// `f1` and `f2` are its initial rows and growth.
+DbCode _DbBktFromCols(HDb db, std::string_view table, std::string_view columns,
+                      BktHandle& out, int f1, int f2, DbMsg& msg);
+// All rows of a shared code table ("location", ...), read once per session
+// and kept by the session: the Bucket is read-only and owned by the host
+// until _DbLogout; the caller must not destroy it.
+DbCode _DbGetShrCodeBkt(HDb db, std::string_view codeTable, BktHandle& out, DbMsg& msg);
+
+// Row writes. Insert writes every non-NULL column; update writes the changed
+// columns of the row where its key columns (from the table's primary key)
+// equal the row's; delete removes that row. kDbNotFound when no row matched.
+// A successful write clears the row's change flags and makes it existing
+// (a delete leaves the row's state and place to the caller). Key columns are
+// never written by an update; an insert hands back a single INTEGER key
+// left NULL. `flag` is not used.
+DbCode _DbxInsertRow(HDb db, std::string_view table, BktHandle bkt, int row, int flag, DbMsg& msg);
+DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, int flag, DbMsg& msg);
+DbCode _DbxDeleteRowU(HDb db, std::string_view table, BktHandle bkt, int row, int flag, DbMsg& msg);
+DbCode _DbRawUpdate(HDb db, std::string_view table, std::string_view column,
+                    std::string_view value, std::string_view where, DbMsg& msg);
+DbCode _DbRawDelete(HDb db, std::string_view table, std::string_view where, DbMsg& msg);
+
+// Transactions nest: the outermost begin starts one, inner levels are
+// savepoints; a commit of an inner level releases its savepoint, a rollback
+// of an inner level undoes to it. Conflicts surface as kDbBusy/kDbLocked on
+// the statement or commit that meets them; a session never waits longer
+// than its busy timeout (250 ms). An outermost commit that fails leaves the
+// transaction open for the caller's rollback (the session's next other call
+// rolls it back first); a rollback with nothing open is kDbMisuse.
+void _DbBeginTrans(HDb db);
+DbCode _DbCommitTrans(HDb db, DbMsg& msg);
+DbCode _DbRollbackTrans(HDb db, std::string_view name, DbMsg& msg);
+int _DbTransDepth(HDb db);
+
+// Next free key of `keyTable` (a row of the key table `pw_key`), checked
+// against `keyColumn` of `dataTable` so a key already used is skipped. Safe
+// with several sessions at once: the key row is incremented in the session's
+// transaction (or in one of its own outside any).
+DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view dataTable,
+                            std::string_view keyColumn, int32_t& key, DbMsg& msg);
+
+// Whether the site has feature `name` (table pw_site_feature, read at log-in).
+bool _GetActiveFeature(std::string_view name);
+
+// MARC map: which MARC tag and subfield hold each bibliographic field.
+struct MarcMapEntry { std::string field; std::string tag; std::string subfields; };
+using MarcMap = std::vector<MarcMapEntry>;
+DbCode _DbLoadMarcMap(HDb db, MarcMap& out, DbMsg& msg);
+
+// Usage statistics: one row in table `statistics_event` per call.
+DbCode DbStat_LogStat(HDb db, std::string_view statCode);
+
+// Users and privileges, as the security prompts need them.
+DbCode DbUser_CheckPassword(HDb db, std::string_view user, std::string_view password,
+                            DbMsg& msg);
+DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege,
+                           bool& has, DbMsg& msg);
+
+// The session's backend connection, for the database side's procedures.
+struct sqlite3;
+sqlite3* DbSession_Connection(HDb db);

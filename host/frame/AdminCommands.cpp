@@ -1,0 +1,133 @@
+// Database administration commands. Each reports what it did on stdout and
+// a failure as "acq: <server text>" on stderr with exit status 1.
+#include "host/frame/AdminCommands.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "host/db/DbAdmin.h"
+#include "host/muc/UiDriver.h"
+
+namespace {
+
+int Failure(const std::string& text) {
+  std::fprintf(stderr, "acq: %s\n", text.c_str());
+  return kExitFailed;
+}
+
+int DbFailure(const DbMsg& msg) { return Failure(msg.text); }
+
+// The new password: one line of stdin, or asked twice without echo.
+std::optional<std::string> NewPassword(const Options& o, const std::string& user,
+                                       std::string& error) {
+  std::string password;
+  if (o.passwordStdin) {
+    if (!std::getline(std::cin, password)) {
+      error = "no password on standard input.";
+      return std::nullopt;
+    }
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+  } else {
+    std::unique_ptr<UiDriver> terminal = Ui_MakeTerminalDriver();
+    std::optional<std::string> first = terminal->AskText("New password for " + user, "", true);
+    std::optional<std::string> again =
+        first ? terminal->AskText("Repeat the password", "", true) : std::nullopt;
+    if (!first || !again) {
+      error = "no password given.";
+      return std::nullopt;
+    }
+    if (*first != *again) {
+      error = "the passwords do not match.";
+      return std::nullopt;
+    }
+    password = *first;
+  }
+  if (password.empty()) {
+    error = "a password must not be empty.";
+    return std::nullopt;
+  }
+  return password;
+}
+
+int Init(const Options& o) {
+  struct stat st;
+  if (stat(o.db.c_str(), &st) == 0)
+    return Failure("'" + o.db + "' already exists; acq init never touches an existing file.");
+  DbMsg msg;
+  if (DbAdmin_CreateDatabase(o.db, o.demo, msg) != kDbOk) return DbFailure(msg);
+  std::printf("Created %s (schema version %d)%s.\n", o.db.c_str(), DbAdmin_SchemaVersion(),
+              o.demo ? " with the demo library" : "");
+  if (o.demo)
+    std::printf("Demo users: admin, clerk and viewer; each password is the user name.\n");
+  return kExitOk;
+}
+
+int Upgrade(const Options& o) {
+  DbMsg msg;
+  int from = 0;
+  if (DbAdmin_UpgradeDatabase(o.db, from, msg) != kDbOk) return DbFailure(msg);
+  const int to = DbAdmin_SchemaVersion();
+  if (from == to)
+    std::printf("%s is at schema version %d already.\n", o.db.c_str(), to);
+  else
+    std::printf("Upgraded %s from schema version %d to %d.\n", o.db.c_str(), from, to);
+  return kExitOk;
+}
+
+int SetPassword(const Options& o, bool create) {
+  const std::string& user = o.args[0];
+  std::string error;
+  std::optional<std::string> password = NewPassword(o, user, error);
+  if (!password) return Failure(error);
+  DbMsg msg;
+  DbCode code = create ? DbAdmin_CreateUser(o.db, user, *password, o.fullName, msg)
+                       : DbAdmin_SetPassword(o.db, user, *password, msg);
+  if (code != kDbOk) return DbFailure(msg);
+  std::printf(create ? "Added user %s.\n" : "Changed the password of %s.\n", user.c_str());
+  return kExitOk;
+}
+
+int Grant(const Options& o, bool grant) {
+  const std::string& user = o.args[0];
+  std::vector<std::string> features(o.args.begin() + 1, o.args.end());
+  DbMsg msg;
+  if (DbAdmin_Grant(o.db, user, features, grant, msg) != kDbOk) return DbFailure(msg);
+  std::printf(grant ? "Granted %zu feature(s) to %s.\n" : "Revoked %zu feature(s) from %s.\n",
+              features.size(), user.c_str());
+  return kExitOk;
+}
+
+int List(const Options& o) {
+  std::vector<DbUserInfo> users;
+  DbMsg msg;
+  if (DbAdmin_ListUsers(o.db, users, msg) != kDbOk) return DbFailure(msg);
+  for (const DbUserInfo& u : users) {
+    std::string features;
+    for (const std::string& f : u.features) features += (features.empty() ? "" : " ") + f;
+    std::printf("%-16s %-30s %s\n", u.user.c_str(), u.fullName.c_str(),
+                features.empty() ? "(no features)" : features.c_str());
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+int RunAdminCommand(const Options& o) {
+  switch (o.command) {
+    case FrameCommand::Init: return Init(o);
+    case FrameCommand::Upgrade: return Upgrade(o);
+    case FrameCommand::UserAdd: return SetPassword(o, true);
+    case FrameCommand::UserPasswd: return SetPassword(o, false);
+    case FrameCommand::UserGrant: return Grant(o, true);
+    case FrameCommand::UserRevoke: return Grant(o, false);
+    case FrameCommand::UserList: return List(o);
+    case FrameCommand::Run:
+    case FrameCommand::Help: break;
+  }
+  return kExitUsage;
+}

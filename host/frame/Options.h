@@ -1,0 +1,40 @@
+// The command line of `acq`: which command, and its options.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Exit statuses of `acq`.
+enum : int {
+  kExitOk = 0,
+  kExitFailed = 1,     // an admin command failed, or the script failed
+  kExitStartup = 2,    // the module's start-up failed
+  kExitLoad = 3,       // the module could not be loaded or refused the host
+  kExitUsage = 64,     // a usage error (EX_USAGE)
+};
+
+enum class FrameCommand {
+  Run, Help, Init, Upgrade, UserAdd, UserPasswd, UserGrant, UserRevoke, UserList,
+};
+
+struct Options {
+  FrameCommand command = FrameCommand::Run;
+  std::vector<std::string> args;  // user name, then feature keys
+  std::string db;                 // --db PATH
+  std::string server;             // --server NAME
+  std::string user;
+  std::string location;
+  std::string script;
+  std::string transcript;
+  bool transcriptGiven = false;
+  std::string module;
+  std::string hostVersion;
+  std::string fullName;
+  bool demo = false;
+  bool passwordStdin = false;
+  bool trace = false;
+};
+
+// False with `error` (for "acq: <error>") on a usage error.
+bool ParseOptions(int argc, char** argv, Options& out, std::string& error);
+const char* UsageText();

@@ -1,0 +1,307 @@
+// The client session of the frame.
+//
+// Close protocol: the frame sends WM_CLOSE to the client window (the
+// module's MainWndProc). A result of 0 lets the close proceed; any other
+// result, or a window kept open with KtWin_WindowStayOpen, refuses it and
+// the loop goes on. A WM_CLOSE for the client (or frame) that arrives
+// through the queue counts the same way.
+//
+// Shut-down order: phase closing, the frame window destroyed (and with it
+// the client and every module window), phase terminating with the units'
+// Terminate procedures, then the module's unload (the termination chain).
+#include "host/frame/Session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+
+#include "host/db/PwDb.h"
+#include "host/frame/FrameMenu.h"
+#include "host/frame/Loader.h"
+#include "host/mr/PwMr.h"
+#include "host/muc/MucTools.h"
+#include "host/sys/LbStr.h"
+#include "host/sys/RunTime.h"
+
+namespace {
+
+constexpr UINT kStartupMessage = 0x0BD0;
+constexpr LRESULT kStartupFailed = -1;
+constexpr const char* kDefaultLocation = "MAIN";
+constexpr const char* kDatabaseName = "acq";
+constexpr int kFrameWidth = 1024, kFrameHeight = 768;
+
+// The client window while the frame exists; the frame forwards its close.
+HWND frameClient = nullptr;
+
+LRESULT FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_CLOSE && frameClient) return SendMessageW(frameClient, WM_CLOSE, wParam, lParam);
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void ShowSystemError(std::string_view text, bool) {
+  if (UiDriver* driver = Ui_Driver())
+    driver->MessageBox("System Error", text, MsgButtons::Ok, MsgIcon::Error);
+  else
+    std::fprintf(stderr, "System Error: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+// The driver and the error sink for the length of the run.
+class DriverInstall {
+ public:
+  explicit DriverInstall(UiDriver* driver) {
+    Ui_SetDriver(driver);
+    oldSink_ = Lib_SetErrorSink(ShowSystemError);
+  }
+  ~DriverInstall() {
+    Lib_SetErrorSink(oldSink_);
+    Ui_SetDriver(nullptr);
+  }
+  DriverInstall(const DriverInstall&) = delete;
+  DriverInstall& operator=(const DriverInstall&) = delete;
+
+ private:
+  ErrorSink oldSink_ = nullptr;
+};
+
+std::string ResultText(UINT msg, LRESULT result) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "0x%04X -> %lld", static_cast<unsigned>(msg),
+                static_cast<long long>(result));
+  return buf;
+}
+
+std::unique_ptr<UiDriver> MakeDriver(const Options& o, std::string& error) {
+  if (o.script.empty()) return Ui_MakeTerminalDriver();
+  std::ifstream in(o.script, std::ios::binary);
+  if (!in) {
+    error = "cannot read the script '" + o.script + "'";
+    return nullptr;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return Ui_MakeScriptDriver(text.str(), o.script, o.transcript, &error);
+}
+
+// The server name of the log-in: --db, --server, or the workstation's.
+std::string ServerName(const Options& o) {
+  if (!o.db.empty()) return o.db;
+  if (!o.server.empty()) return o.server;
+  return Lb_IniRead(Lb_WorkstationIniPath(), "ACQ", "Server");
+}
+
+// Fills the log-in texts of DbGlobal_globRec; false when a question was
+// cancelled.
+bool FillLogin(const Options& o, const std::string& server, UiDriver& driver) {
+  std::optional<Credentials> scripted = driver.StartupLogin();
+  std::string user = !o.user.empty() ? o.user : scripted ? scripted->user : std::string();
+  if (user.empty()) {
+    std::optional<std::string> asked = driver.AskText("User name", "", false);
+    if (!asked || asked->empty()) return false;
+    user = *asked;
+  }
+  std::string password;
+  const char* fromEnv = std::getenv("ACQ_PASSWORD");
+  if (scripted) {
+    password = scripted->password;
+  } else if (o.passwordStdin) {
+    if (!std::getline(std::cin, password)) return false;
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+  } else if (fromEnv) {
+    password = fromEnv;
+  } else {
+    std::optional<std::string> asked = driver.AskText("Password for " + user, "", true);
+    if (!asked) return false;
+    password = *asked;
+  }
+  std::string location = o.location;
+  if (location.empty()) location = Lb_IniRead(Lb_WorkstationIniPath(), "ACQ", "Location");
+  if (location.empty()) location = kDefaultLocation;
+  DbGlobal_globRec = DbGlobalRec{server, user, password, kDatabaseName, location};
+  return true;
+}
+
+// The frame's side of a running session: the queue, the driver's actions and
+// the close protocol.
+class FrameLoop {
+ public:
+  FrameLoop(UiDriver& driver, HWND client) : driver_(driver), client_(client) {}
+
+  // Dispatches everything queued; true once a close was accepted.
+  bool Pump() {
+    MSG msg;
+    while (PeekMessageW(msg, true)) {
+      if (msg.message == WM_QUIT) return true;
+      bool isClose = msg.message == WM_CLOSE && msg.hwnd &&
+                     (msg.hwnd == client_ || msg.hwnd == GetParent(client_));
+      if (isClose) KtWin_CloseRefused();  // a mark from before is not this answer
+      LRESULT result = DispatchMessageW(msg);
+      if (isClose && Accepted(result)) return true;
+    }
+    return false;
+  }
+
+  // Runs the driver's actions until a close is accepted. False when the
+  // actions ran out while the module still refused to close.
+  bool Run() {
+    for (;;) {
+      if (Pump()) return true;
+      std::optional<std::string> text = driver_.NextAction();
+      if (!text) {
+        if (Close()) return true;
+        if (Pump()) return true;
+        return false;
+      }
+      Lib_Trace("acq: action " + *text);
+      UiAction action;
+      std::string error;
+      if (!Ui_ParseAction(*text, action, &error)) {
+        driver_.Notice("error", "not an action: " + *text + " (" + error + ")");
+        continue;
+      }
+      if (Execute(action)) return true;
+    }
+  }
+
+ private:
+  bool Accepted(LRESULT result) {
+    bool refused = KtWin_CloseRefused() || result != 0;
+    if (refused) driver_.Notice("close", "refused");
+    return !refused;
+  }
+
+  bool Close() {
+    KtWin_CloseRefused();
+    return Accepted(SendMessageW(client_, WM_CLOSE, 0, 0));
+  }
+
+  // True when the action closed the frame.
+  bool Execute(const UiAction& action) {
+    switch (action.kind) {
+      case UiAction::Kind::Command:
+        SendMessageW(client_, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(action.message), 0), 0);
+        return false;
+      case UiAction::Kind::Send: {
+        if (action.message == WM_CLOSE) KtWin_CloseRefused();
+        LRESULT result = SendMessageW(client_, action.message, action.wParam, action.lParam);
+        driver_.Notice("result", ResultText(action.message, result));
+        return action.message == WM_CLOSE && Accepted(result);
+      }
+      case UiAction::Kind::Post:
+        PostMessageW(client_, action.message, action.wParam, action.lParam);
+        return false;
+      case UiAction::Kind::Close:
+        return Close();
+    }
+    return false;
+  }
+
+  UiDriver& driver_;
+  HWND client_;
+};
+
+// The frame and client windows; nullptr client when the module's window
+// could not be created.
+struct FrameWindows {
+  HWND frame = nullptr;
+  HWND client = nullptr;
+};
+
+FrameWindows CreateFrameWindows(WNDPROC clientProc) {
+  RegisterClassW("AcqFrame", FrameProc);
+  RegisterClassW("AcqClient", clientProc);
+  FrameWindows w;
+  w.frame = CreateWindowW("AcqFrame", "Acquisitions", nullptr, BuildFrameMenu());
+  if (!w.frame) return w;
+  SetClientRect(w.frame, RECT{0, 0, kFrameWidth, kFrameHeight});
+  w.client = CreateWindowW("AcqClient", "", w.frame);
+  frameClient = w.client;
+  return w;
+}
+
+void ShutDown(LoadedModule& module, HWND frame) {
+  Lib_Trace("acq: shutting down");
+  Lib_SetPhase(kPhaseClosing);
+  if (frame) DestroyWindow(frame);
+  frameClient = nullptr;
+  Lib_SetPhase(kPhaseTerminating);
+  Lib_RunTerminateProcs();
+  module.Unload();
+}
+
+// The status of a run that got as far as shut-down: the script's verdict.
+int FinalStatus(UiDriver& driver, int status) {
+  driver.Finish();
+  std::string reason;
+  if (!driver.Failed(&reason)) return status;
+  std::fprintf(stderr, "acq: the script failed: %s\n", reason.c_str());
+  return status == kExitOk ? kExitFailed : status;
+}
+
+}  // namespace
+
+int RunClient(const Options& o) {
+  std::string error;
+  std::unique_ptr<UiDriver> driver = MakeDriver(o, error);
+  if (!driver) {
+    std::fprintf(stderr, "acq: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  DriverInstall install(driver.get());
+  if (o.trace) Lib_SetTrace(true);
+  if (!o.hostVersion.empty()) Lib_SetHostVersion(o.hostVersion);
+
+  const std::string server = ServerName(o);
+  if (server.empty()) {
+    std::fprintf(stderr, "acq: no database: give --db PATH or --server NAME, or set Server in "
+                         "the [ACQ] section of %s\n",
+                 Lb_WorkstationIniPath().c_str());
+    return kExitUsage;
+  }
+
+  LoadedModule module;
+  const std::string path = o.module.empty() ? DefaultModulePath() : o.module;
+  if (!module.Load(path, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return kExitLoad;
+  }
+  if (!FillLogin(o, server, *driver)) {
+    ShutDown(module, nullptr);
+    std::fprintf(stderr, "acq: the log-in was cancelled.\nStart-up failed.\n");
+    return FinalStatus(*driver, kExitStartup);
+  }
+
+  FrameWindows windows = CreateFrameWindows(module.mainWndProc());
+  if (!windows.client) {
+    ShutDown(module, windows.frame);
+    std::fprintf(stderr, "acq: the module's main window could not be created.\nStart-up failed.\n");
+    return FinalStatus(*driver, kExitStartup);
+  }
+  module.setHwnd()(windows.frame, windows.client);
+  SendMessageW(windows.client, WM_SIZE, 0,
+               static_cast<LPARAM>(MAKEWPARAM(kFrameWidth, kFrameHeight)));
+
+  FrameLoop loop(*driver, windows.client);
+  LRESULT started = SendMessageW(windows.client, kStartupMessage, 0, 0);
+  driver->Notice("result", ResultText(kStartupMessage, started));
+  if (started == kStartupFailed) {
+    loop.Pump();  // the module posts WM_CLOSE to itself after a failed load
+    ShutDown(module, windows.frame);
+    std::fprintf(stderr, "Start-up failed.\n");
+    return FinalStatus(*driver, kExitStartup);
+  }
+  Lib_SetPhase(kPhaseRunning);
+  int status = kExitOk;
+  if (!loop.Run()) {
+    std::fprintf(stderr, "acq: the module refused to close and no actions are left; "
+                         "closing anyway.\n");
+    status = kExitFailed;
+  }
+  ShutDown(module, windows.frame);
+  return FinalStatus(*driver, status);
+}

@@ -1,0 +1,33 @@
+// Window and message-box tools of the host (PwMuc75) and its shared window
+// variables.
+#pragma once
+
+#include <string_view>
+
+#include "host/muc/UiDriver.h"
+#include "host/win32/Win32.h"
+
+extern HWND PwMucBase_hwndFrame;
+extern HWND PwMucBase_hwndClient;
+
+// Message-box flags, as Win32's MB_ values.
+enum : unsigned {
+  MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3,
+  MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_ICONERROR = 0x10, MB_ICONQUESTION = 0x20,
+  MB_ICONWARNING = 0x30, MB_ICONINFORMATION = 0x40,
+};
+enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+// Runs the module's start-up procedure with the hourglass on and the UI
+// driver told; returns its result.
+bool MucTools_StartupDLL(bool (*startup)());
+void MucTools_HourGlass(bool on);   // wait cursor on or off (counted)
+// Message box with `caption`; returns IDOK .. IDNO.
+int MucTools_MsgBox(HWND owner, std::string_view caption, std::string_view text, unsigned flags);
+// Message box from "Caption|Text" (caption empty when there is no bar).
+int MucTools_MsgBoxCap(HWND owner, std::string_view message, unsigned flags);
+// Yes/No question from "Caption|Text"; true for Yes.
+bool MucTools_MsgBoxCapYNbool(HWND owner, std::string_view message);
+// Window placement after a size change of the client window.
+void MucTools_SizeYoink(LPARAM lParam, WPARAM wParam, HWND hwnd);
+void MucTools_ReposMinimizedDlg(HWND hwnd);

@@ -1,0 +1,176 @@
+// The terminal UI driver: a person at a terminal answers message boxes by
+// the letter of a button, gives credentials (the password without echo) and
+// types the frame's actions at an "acq> " prompt, in the action syntax of
+// the script language. End of input answers the safest button, cancels a
+// question, and ends the actions (the frame closes).
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "host/muc/UiDriver.h"
+#include "host/muc/UiWords.h"
+
+namespace {
+
+struct Button {
+  MsgAnswer answer;
+  char letter;
+  const char* label;  // the letter in brackets
+};
+
+// The buttons of each set, in the order Win32 shows them.
+std::vector<Button> ButtonsOf(MsgButtons buttons) {
+  const Button ok{MsgAnswer::Ok, 'o', "[O]K"}, cancel{MsgAnswer::Cancel, 'c', "[C]ancel"},
+      abort{MsgAnswer::Abort, 'a', "[A]bort"}, retry{MsgAnswer::Retry, 'r', "[R]etry"},
+      ignore{MsgAnswer::Ignore, 'i', "[I]gnore"}, yes{MsgAnswer::Yes, 'y', "[Y]es"},
+      no{MsgAnswer::No, 'n', "[N]o"};
+  switch (buttons) {
+    case MsgButtons::Ok: return {ok};
+    case MsgButtons::OkCancel: return {ok, cancel};
+    case MsgButtons::AbortRetryIgnore: return {abort, retry, ignore};
+    case MsgButtons::YesNoCancel: return {yes, no, cancel};
+    case MsgButtons::YesNo: return {yes, no};
+    case MsgButtons::RetryCancel: return {retry, cancel};
+  }
+  return {ok};
+}
+
+// Echo off on the terminal for the scope (nothing when stdin is no terminal).
+class EchoOff {
+ public:
+  EchoOff() {
+    if (isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &saved_) == 0) {
+      termios quiet = saved_;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+    }
+  }
+  ~EchoOff() {
+    if (!active_) return;
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+    std::cout << '\n';
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  termios saved_{};
+  bool active_ = false;
+};
+
+std::optional<std::string> ReadLine(std::string_view prompt, bool secret) {
+  std::cout << prompt << std::flush;
+  std::string line;
+  bool got;
+  if (secret) {
+    EchoOff quiet;
+    got = static_cast<bool>(std::getline(std::cin, line));
+  } else {
+    got = static_cast<bool>(std::getline(std::cin, line));
+  }
+  if (!got) {
+    std::cout << '\n';
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+constexpr const char* kHelp =
+    "Actions:\n"
+    "  command N                 menu command N (WM_COMMAND) to the client window\n"
+    "  send MSG WPARAM LPARAM    send a message to the client window (decimal or 0x..)\n"
+    "  post MSG WPARAM LPARAM    post a message to the client window\n"
+    "  close, quit               close the frame\n"
+    "  help                      this text\n";
+
+class TerminalDriver final : public UiDriver {
+ public:
+  MsgAnswer MessageBox(std::string_view caption, std::string_view text, MsgButtons buttons,
+                       MsgIcon) override {
+    std::vector<Button> choices = ButtonsOf(buttons);
+    std::string prompt;
+    for (const Button& b : choices) prompt += std::string(prompt.empty() ? "" : "  ") + b.label;
+    prompt += "? ";
+    std::cout << "\n-- " << caption << " --\n" << text << '\n';
+    for (;;) {
+      std::optional<std::string> line = ReadLine(prompt, false);
+      if (!line) return SafeAnswer(choices);
+      size_t first = line->find_first_not_of(" \t");
+      if (first == std::string::npos) {
+        if (choices.size() == 1) return choices.front().answer;  // Enter confirms a lone OK
+        continue;
+      }
+      char letter = static_cast<char>(std::tolower(static_cast<unsigned char>((*line)[first])));
+      for (const Button& b : choices)
+        if (b.letter == letter) return b.answer;
+    }
+  }
+
+  std::optional<Credentials> AskCredentials(std::string_view reason) override {
+    std::cout << '\n' << reason << '\n';
+    std::optional<std::string> user = ReadLine("User name (empty to cancel): ", false);
+    if (!user || user->empty()) return std::nullopt;
+    std::optional<std::string> password = ReadLine("Password: ", true);
+    if (!password) return std::nullopt;
+    return Credentials{*user, *password};
+  }
+
+  std::optional<std::string> AskText(std::string_view prompt, std::string_view initial,
+                                     bool secret) override {
+    std::string shown(prompt);
+    if (!initial.empty() && !secret) shown += " [" + std::string(initial) + "]";
+    std::optional<std::string> line = ReadLine(shown + ": ", secret);
+    if (line && line->empty()) return std::string(initial);
+    return line;
+  }
+
+  void Notice(std::string_view kind, std::string_view text) override {
+    if (kind == "hourglass") return;  // a person sees the cursor, not a message
+    std::cout << "(" << kind << ") " << text << '\n' << std::flush;
+  }
+
+  std::optional<std::string> NextAction() override {
+    for (;;) {
+      // End of input: no more actions, so the frame closes.
+      std::optional<std::string> line = ReadLine("acq> ", false);
+      if (!line) return std::nullopt;
+      std::vector<UiWord> words;
+      std::string error;
+      if (!Ui_SplitWords(*line, words, error)) {
+        std::cout << error << '\n';
+        continue;
+      }
+      if (words.empty()) continue;
+      if (words[0].text == "help") {
+        std::cout << kHelp;
+        continue;
+      }
+      if (words[0].text == "quit" || words[0].text == "exit") return std::string("close");
+      UiAction action;
+      if (!Ui_ParseActionWords(words, action, error)) {
+        std::cout << error << " (type help)\n";
+        continue;
+      }
+      return Ui_ActionText(action);
+    }
+  }
+
+  bool Failed(std::string*) const override { return false; }
+
+ private:
+  static MsgAnswer SafeAnswer(const std::vector<Button>& choices) {
+    for (MsgAnswer preferred : {MsgAnswer::Cancel, MsgAnswer::No})
+      for (const Button& b : choices)
+        if (b.answer == preferred) return preferred;
+    return choices.front().answer;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<UiDriver> Ui_MakeTerminalDriver() { return std::make_unique<TerminalDriver>(); }

@@ -1,0 +1,123 @@
+#include "FrameRun.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "host/db/DbAdmin.h"
+
+namespace e2e {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The demo database is made once and copied: hashing passwords is slow.
+const std::string& TemplateDb() {
+  static std::once_flag once;
+  static std::string path;
+  std::call_once(once, [] {
+    const fs::path dir = fs::temp_directory_path() / ("acq-e2e-template-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    path = (dir / "template.db").string();
+    DbMsg msg;
+    if (DbAdmin_CreateDatabase(path, true, msg) != kDbOk) ADD_FAILURE() << msg.text;
+    std::atexit([] { fs::remove_all(fs::path(path).parent_path()); });
+  });
+  return path;
+}
+
+}  // namespace
+
+Workspace::Workspace() {
+  static int serial = 0;
+  dir_ = fs::temp_directory_path() /
+         ("acq-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+  fs::create_directories(dir_);
+  fs::copy_file(TemplateDb(), Db());
+}
+
+Workspace::~Workspace() {
+  std::error_code ignored;
+  fs::remove_all(dir_, ignored);
+}
+
+void Workspace::Exec(const std::string& sql) const {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+      << (error ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+RunResult Workspace::Run(const std::vector<std::string>& args, const std::string& script) const {
+  const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+  const fs::path transcript = dir_ / "transcript.txt", trace = dir_ / "trace.txt";
+  const fs::path scriptFile = dir_ / "run.acqs";
+  fs::remove(transcript);
+  fs::remove(trace);
+  std::vector<std::string> argv = {ACQ_BIN_DIR "/acq"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  if (!script.empty()) {
+    std::ofstream(scriptFile) << script;
+    argv.insert(argv.end(), {"--script", scriptFile.string(), "--transcript", transcript.string()});
+  }
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("ACQ_WORKSTATION", (dir_ / "workstation.ini").c_str(), 1);
+    setenv("ACQ_TRACE", trace.c_str(), 1);
+    unsetenv("ACQ_PASSWORD");
+    const int in = open("/dev/null", O_RDONLY);
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(in, 0);
+    dup2(o, 1);
+    dup2(e, 2);
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    alarm(60);  // a hung client ends the test instead of the test run
+    execv(cargv[0], cargv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  RunResult r;
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  r.out = ReadFile(out);
+  r.err = ReadFile(err);
+  r.transcript = ReadFile(transcript);
+  r.trace = ReadFile(trace);
+  return r;
+}
+
+std::vector<std::string> LinesWithPrefix(const std::string& text, const std::string& prefix) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line.substr(prefix.size()));
+  }
+  return lines;
+}
+
+size_t CountOf(const std::string& text, const std::string& needle) {
+  size_t n = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace e2e

@@ -1,0 +1,303 @@
+// Log-in, opening faults, schema versions, site facts, administration and
+// stored procedures of the database session.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+#include "database/Database.h"
+#include "host/db/DbDabs.h"
+#include "host/sys/Bucket.h"
+#include "TempDb.h"
+
+using testdb::Session;
+using testdb::TempDb;
+
+namespace {
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+int32_t QueryInt(HDb db, const std::string& sql) {
+  int32_t value = -1;
+  DbMsg msg;
+  EXPECT_EQ(_DbExecSP(db, sql, "", &value, sizeof value, msg), kDbOk) << msg.text;
+  return value;
+}
+
+}  // namespace
+
+TEST(DbLogin, RefusesWrongPasswordAndUnknownUserWithTheSameText) {
+  TempDb tmp;
+  struct Case { const char* user; const char* password; DbCode code; const char* text; };
+  const Case cases[] = {
+      {"admin", "wrong", kDbLoginFailed, "Login failed for user 'admin'."},
+      {"nobody", "admin", kDbLoginFailed, "Login failed for user 'nobody'."},
+      {"Admin", "admin", kDbLoginFailed, "Login failed for user 'Admin'."},  // names are exact
+      {"admin", "", kDbLoginFailed, "Login failed for user 'admin'."},
+      {"clerk", "clerk", kDbOk, ""},
+  };
+  for (const Case& c : cases) {
+    Session s(c.user, c.password);
+    EXPECT_EQ(s.code, c.code) << c.user << "/" << c.password;
+    EXPECT_EQ(s.msg.text, c.text) << c.user;
+    EXPECT_EQ(s.db != nullptr, c.code == kDbOk) << c.user;
+  }
+  EXPECT_EQ(DbUser_GetUser(), "clerk");
+
+  tmp.Exec("UPDATE pw_user SET active=0 WHERE user_name='viewer'");
+  Session inactive("viewer", "viewer");
+  EXPECT_EQ(inactive.code, kDbLoginFailed);
+}
+
+TEST(DbLogin, OpeningFaultsGiveClearCodesAndCreateNoFile) {
+  TempDb tmp(false);
+  const std::string missing = tmp.dir() + "/missing.db";
+  const std::string garbage = tmp.dir() + "/garbage.db";
+  const std::string foreign = tmp.dir() + "/foreign.db";
+  std::ofstream(garbage) << std::string(8192, 'x');
+  {
+    sqlite3* conn = nullptr;
+    sqlite3_open(foreign.c_str(), &conn);
+    sqlite3_exec(conn, "CREATE TABLE t(a)", nullptr, nullptr, nullptr);
+    sqlite3_close(conn);
+  }
+  tmp.WriteIni("[Servers]\nmissing=sqlite:" + missing + "\ngarbage=" + garbage +
+               "\nforeign=sqlite:" + foreign + "\nremote=postgres://host/lib\n");
+  const std::string garbageBefore = FileText(garbage);
+  const std::string foreignBefore = FileText(foreign);
+
+  struct Case { const char* server; DbCode code; std::string text; };
+  const Case cases[] = {
+      {"missing", kDbCannotOpen, "Cannot open database '" + missing + "': no such file."},
+      {"garbage", kDbCannotOpen, "Cannot open database '" + garbage + "': file is not a database"},
+      {"foreign", kDbBadSchema, "'" + foreign + "' is not a library database."},
+      {"nowhere", kDbCannotOpen, "Unknown server name 'nowhere'."},
+      {"", kDbCannotOpen, "Unknown server name ''."},
+      {"remote", kDbCannotOpen,
+       "Server 'remote' uses an unsupported backend: postgres://host/lib"},
+      // A bare path ending in .db is its own server name.
+      {missing.c_str(), kDbCannotOpen, "Cannot open database '" + missing + "': no such file."},
+  };
+  for (const Case& c : cases) {
+    Session s("admin", "admin", c.server);
+    EXPECT_EQ(s.code, c.code) << c.server;
+    EXPECT_EQ(s.msg.text, c.text) << c.server;
+  }
+  EXPECT_FALSE(testdb::fs::exists(missing));
+  EXPECT_EQ(FileText(garbage), garbageBefore);
+  EXPECT_EQ(FileText(foreign), foreignBefore);
+}
+
+TEST(DbSchema, OlderVersionIsMigratedAtLoginAndKeepsItsRows) {
+  TempDb tmp;   // made at the built-in version
+  const int built = DbAdmin_SchemaVersion();
+  struct ExtraMigration {   // taken away again however the test ends
+    ExtraMigration() {
+      Database_PushMigrationForTest(
+          {"ALTER TABLE location ADD COLUMN fax VARCHAR(24)",
+           "UPDATE location SET fax='217-555-0199' WHERE location='MAIN'"});
+    }
+    ~ExtraMigration() { Database_PopMigrationForTest(); }
+  };
+  auto extra = std::make_unique<ExtraMigration>();
+  {
+    Session s;
+    ASSERT_EQ(s.code, kDbOk) << s.msg.text;
+    EXPECT_EQ(QueryInt(s, "select max(version) from pw_schema_version"), built + 1);
+    EXPECT_EQ(QueryInt(s, "select count(*) from location"), 2);
+    EXPECT_EQ(QueryInt(s, "select count(*) from location where fax is not null"), 1);
+    EXPECT_EQ(QueryInt(s, "select count(*) from pw_user"), 3);
+  }
+  int from = 0;
+  DbMsg msg;
+  EXPECT_EQ(DbAdmin_UpgradeDatabase(tmp.path(), from, msg), kDbOk) << msg.text;
+  EXPECT_EQ(from, built + 1);   // already current: nothing applied again
+  extra.reset();
+
+  // Now the file is newer than this program.
+  Session newer;
+  EXPECT_EQ(newer.code, kDbBadSchema);
+  EXPECT_EQ(newer.msg.text, "'" + tmp.path() + "' schema version " + std::to_string(built + 1) +
+                                " is newer than this program (" + std::to_string(built) + ").");
+  EXPECT_EQ(DbAdmin_UpgradeDatabase(tmp.path(), from, msg), kDbBadSchema);
+}
+
+TEST(DbLogin, ReadsSiteFeaturesAndMoneyFormat) {
+  TempDb tmp;
+  tmp.Exec("INSERT INTO pw_site_feature(feature) VALUES('IncInvA')");
+  {
+    Session s;
+    ASSERT_EQ(s.code, kDbOk) << s.msg.text;
+    EXPECT_TRUE(_GetActiveFeature("IncInvA"));
+    EXPECT_FALSE(_GetActiveFeature("NoSuch"));
+    EXPECT_EQ(DbDabs_QueryMoneyFmt(0).symbol, "$");
+    EXPECT_EQ(DbDabs_QueryMoneyFmt(0).decimals, 2);
+  }
+  // Two rows in matham: the defaults hold.
+  tmp.Exec("UPDATE matham SET decimal_digits=3; INSERT INTO matham VALUES(0, 'EUR')");
+  Session s;
+  ASSERT_EQ(s.code, kDbOk);
+  EXPECT_EQ(DbDabs_QueryMoneyFmt(0).symbol, "");
+  EXPECT_EQ(DbDabs_QueryMoneyFmt(0).decimals, 2);
+}
+
+TEST(DbLogin, SearchHandleAndCloneFollowTheLogin) {
+  TempDb tmp;
+  Session s("clerk", "clerk");
+  ASSERT_EQ(s.code, kDbOk);
+  HSrch srch = nullptr;
+  DbMsg msg;
+  EXPECT_EQ(DbSe_SeCreateHSrch("test", "clerk", "clerk", "", srch, msg), kDbOk) << msg.text;
+  EXPECT_NE(srch, nullptr);
+  DbSe_SeDestroyHSrch(&srch);
+  EXPECT_EQ(srch, nullptr);
+  EXPECT_EQ(DbSe_SeCreateHSrch("test", "clerk", "nope", "", srch, msg), kDbLoginFailed);
+
+  HDb clone = nullptr;
+  ASSERT_EQ(_DbCloneHDb(s, clone, msg), kDbOk) << msg.text;
+  EXPECT_EQ(QueryInt(clone, "select count(*) from location"), 2);
+  bool has = false;
+  EXPECT_EQ(DbUser_HasPrivilege(clone, "clerk", 1014, has, msg), kDbOk);   // poRec
+  EXPECT_TRUE(has);
+  EXPECT_EQ(DbUser_HasPrivilege(clone, "viewer", 1014, has, msg), kDbOk);
+  EXPECT_FALSE(has);
+  EXPECT_EQ(DbUser_CheckPassword(clone, "viewer", "viewer", msg), kDbOk);
+  EXPECT_EQ(DbUser_CheckPassword(clone, "viewer", "clerk", msg), kDbLoginFailed);
+  _DbLogout(&clone);
+  EXPECT_EQ(clone, nullptr);
+}
+
+TEST(DbAdmin, CreateRefusesAnExistingFileAndGrantIsAllOrNothing) {
+  TempDb tmp;
+  DbMsg msg;
+  const std::string before = FileText(tmp.path());
+  EXPECT_EQ(DbAdmin_CreateDatabase(tmp.path(), false, msg), kDbCannotOpen);
+  EXPECT_EQ(msg.text, "Cannot create database '" + tmp.path() + "': the file already exists.");
+  EXPECT_EQ(FileText(tmp.path()), before);
+
+  EXPECT_EQ(DbAdmin_CreateUser(tmp.path(), "buyer", "secret", "A Buyer", msg), kDbOk) << msg.text;
+  EXPECT_EQ(DbAdmin_CreateUser(tmp.path(), "buyer", "x", "", msg), kDbConstraint);
+  EXPECT_EQ(DbAdmin_Grant(tmp.path(), "buyer", {"poFind", "poBogus", "acEdit"}, true, msg),
+            kDbError);
+  EXPECT_EQ(msg.text, "Unknown program feature 'poBogus'.");
+  EXPECT_EQ(DbAdmin_Grant(tmp.path(), "ghost", {"poFind"}, true, msg), kDbNotFound);
+  EXPECT_EQ(DbAdmin_Grant(tmp.path(), "buyer", {"poFind", "acEdit"}, true, msg), kDbOk);
+
+  std::vector<DbUserInfo> users;
+  ASSERT_EQ(DbAdmin_ListUsers(tmp.path(), users, msg), kDbOk);
+  ASSERT_EQ(users.size(), 4u);
+  EXPECT_EQ(users[0].user, "admin");
+  EXPECT_EQ(users[0].features.size(), 62u);
+  EXPECT_EQ(users[1].user, "buyer");
+  EXPECT_EQ(users[1].features, (std::vector<std::string>{"poFind", "acEdit"}));
+
+  EXPECT_EQ(DbAdmin_SetPassword(tmp.path(), "buyer", "changed", msg), kDbOk);
+  EXPECT_EQ(Session("buyer", "secret").code, kDbLoginFailed);
+  EXPECT_EQ(Session("buyer", "changed").code, kDbOk);
+}
+
+TEST(DbProcedures, RegisteredProcedureRunsAsCallAndFeedsBuckets) {
+  TempDb tmp;
+  // users_like: the count of users whose name starts with the argument, then
+  // their names.
+  Database_RegisterProcedure(
+      "users_like", [](sqlite3* db, const std::vector<DbsValue>& args,
+                       std::vector<DbsResultSet>& out, std::string& error) {
+        if (args.size() != 1 || args[0].kind != DbsValue::Kind::Text) {
+          error = "one text argument expected";
+          return SQLITE_ERROR;
+        }
+        DbsResultSet count, names;
+        int rc = Database_Query(db, "SELECT count(*) AS n FROM pw_user WHERE user_name LIKE ?||'%'",
+                                args, count, error);
+        if (rc == SQLITE_OK)
+          rc = Database_Query(db, "SELECT user_name FROM pw_user WHERE user_name LIKE ?||'%' "
+                                  "ORDER BY user_name", args, names, error);
+        out = {count, names};
+        return rc;
+      });
+  Session s;
+  ASSERT_EQ(s.code, kDbOk);
+  DbMsg msg;
+  int32_t n = 0;
+  EXPECT_EQ(_DbExecSP(s, "users_like", "'c'", &n, sizeof n, msg), kDbOk) << msg.text;
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(_DbExecSP(s, "exec users_like 'ad'", "", &n, sizeof n, msg), kDbOk) << msg.text;
+  EXPECT_EQ(n, 1);
+  EXPECT_EQ(_DbExecSP(s, "users_like 42, 3", "", &n, sizeof n, msg), kDbError);
+  EXPECT_EQ(msg.text, "users_like: one text argument expected");
+  EXPECT_EQ(_DbExecSP(s, "no_such_proc 1", "", &n, sizeof n, msg), kDbNoProcedure);
+  EXPECT_EQ(msg.text, "Could not find stored procedure 'no_such_proc'.");
+
+  std::vector<BktHandle> sets;
+  ASSERT_EQ(_DbMultLoad(s, sets, "users_like", "''", msg), kDbOk) << msg.text;
+  ASSERT_EQ(sets.size(), 2u);
+  EXPECT_EQ(_ColGetInt(sets[0], 1, 1), 3);
+  EXPECT_EQ(_BktCountAll(sets[1]), 3);
+  EXPECT_EQ(_ColGetStringW(sets[1], 3, 1), "viewer");
+  EXPECT_EQ(_BktGetColLength(sets[1], 1), 31);   // typed from pw_user.user_name
+  for (BktHandle& b : sets) _BktDestroy(&b);
+  Database_UnregisterProcedure("users_like");
+}
+
+// The statements the module runs at start-up, as it writes them.
+TEST(DbSchema, ServesTheModuleStartUpReads) {
+  TempDb tmp;
+  Session s("viewer", "viewer");
+  ASSERT_EQ(s.code, kDbOk);
+  DbMsg msg;
+  for (const char* program : {"acq", "acqman"}) {
+    BucketHold features;
+    ASSERT_EQ(_DbLoadQuery(s, features.get(), kLoadCreate, 8, 32, 0, "program_feature",
+                           "program_feature, privilege_number",
+                           std::string("program_name='") + program + "'", "program_feature", msg),
+              kDbOk) << msg.text;
+    EXPECT_EQ(_BktCountAll(*features), std::string(program) == "acq" ? 50 : 12);
+  }
+  char keyType[32];
+  ASSERT_EQ(_DbExecSP(s, "select key_string_type from pw_column where table_name='item' and "
+                         "column_name='ibarcode'", "", keyType, sizeof keyType, msg), kDbOk)
+      << msg.text;
+  EXPECT_STREQ(keyType, "BARCODE");
+  int32_t length = 0;
+  ASSERT_EQ(_DbExecSP(s, "select length from syscolumns where id=object_id('item') and "
+                         "name='ibarcode'", "", &length, sizeof length, msg), kDbOk) << msg.text;
+  EXPECT_EQ(length, 14);
+  BucketHold params, usage, restricted;
+  ASSERT_EQ(_DbLoadQuery(s, params.get(), kLoadCreate, 1, 1, 0, "acq_parameter", "*", "", "", msg),
+            kDbOk);
+  ASSERT_EQ(_BktCountAll(*params), 1);
+  EXPECT_EQ(_ColGetInt(*params, 1, _BktGetColNum(*params, "fiscal_year")), 2026);
+  ASSERT_EQ(_DbLoadQuery(s, usage.get(), kLoadCreate, 8, 8, 0, "marc_usage", "*", "module=2",
+                         "marc_ord", msg), kDbOk);
+  EXPECT_EQ(_BktCountAll(*usage), 5);
+  ASSERT_EQ(_DbLoadQuery(s, restricted.get(), kLoadCreate, 8, 8, 0, "account_user_restricted",
+                         "*", "", "", msg), kDbOk);
+  EXPECT_GT(_BktGetColNum(*restricted, "user_id"), 0);
+
+  MarcMap map;
+  ASSERT_EQ(_DbLoadMarcMap(s, map, msg), kDbOk);
+  ASSERT_FALSE(map.empty());
+  EXPECT_EQ(map.front().field, "author");
+  EXPECT_EQ(map.front().tag, "100");
+
+  DbGlobal_globRec.location = "MAIN";
+  ASSERT_EQ(DbStat_LogStat(s, "acqaft"), kDbOk);
+  char who[64];
+  ASSERT_EQ(_DbExecSP(s, "select user_name||'@'||location from statistics_event", "", who,
+                      sizeof who, msg), kDbOk);
+  EXPECT_STREQ(who, "viewer@MAIN");
+}
+
+TEST(DbMsg, CutsToThreeHundredCharactersNotBytes) {
+  DbMsg msg;
+  std::string text;
+  for (int i = 0; i < 310; ++i) text += "\xC3\xA9";   // é, two bytes each
+  msg.Set(text);
+  EXPECT_EQ(msg.text.size(), 600u);
+  msg.Set("constraint failed");
+  EXPECT_EQ(_DbErrStr(kDbConstraint, msg), "Database Error|constraint failed (4)");
+}
