@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <condition_variable>
+#include <cstdio>
 #include <deque>
 #include <map>
 #include <memory>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "host/win32/Win32.h"
+#include "host/sys/RunTime.h"
 
 namespace {
 
@@ -306,6 +308,12 @@ bool PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     queue->messages.push_back(MSG{hwnd, msg, wParam, lParam});
   }
   queue->ready.notify_one();
+  if (Lib_TraceOn()) {
+    char line[96];
+    std::snprintf(line, sizeof line, "post 0x%04X to %s", msg,
+                  hwnd ? GetClassNameW(hwnd).c_str() : "thread");
+    Lib_Trace(line);
+  }
   return true;
 }
 
