@@ -49,6 +49,19 @@ DbCode OpenCurrent(std::string_view path, Connection& conn, DbMsg& msg) {
   return kDbOk;
 }
 
+// OpenCurrent, then the salted hash of a new `password` (after the open, so
+// a wrong path is told before the slow hash is made).
+DbCode OpenAndHash(std::string_view path, std::string_view password, Connection& conn,
+                   std::string& hash, DbMsg& msg) {
+  DbCode code = OpenCurrent(path, conn, msg);
+  if (code != kDbOk) return code;
+  if (!Database_HashPassword(password, hash)) {
+    msg.Set("Cannot hash the password.");
+    return kDbError;
+  }
+  return kDbOk;
+}
+
 // Runs `body` in one immediate transaction; rolls back when it fails.
 template <typename F>
 DbCode InTransaction(sqlite3* conn, DbMsg& msg, F&& body) {
@@ -146,13 +159,9 @@ DbCode DbAdmin_CreateUser(std::string_view path, std::string_view user, std::str
     return kDbError;
   }
   Connection conn;
-  DbCode code = OpenCurrent(path, conn, msg);
-  if (code != kDbOk) return code;
   std::string hash;
-  if (!Database_HashPassword(password, hash)) {
-    msg.Set("Cannot hash the password.");
-    return kDbError;
-  }
+  DbCode code = OpenAndHash(path, password, conn, hash, msg);
+  if (code != kDbOk) return code;
   return InTransaction(*conn, msg, [&]() -> DbCode {
     std::string error;
     int rc = Database_Exec(*conn,
@@ -169,13 +178,9 @@ DbCode DbAdmin_CreateUser(std::string_view path, std::string_view user, std::str
 DbCode DbAdmin_SetPassword(std::string_view path, std::string_view user, std::string_view password,
                            DbMsg& msg) {
   Connection conn;
-  DbCode code = OpenCurrent(path, conn, msg);
-  if (code != kDbOk) return code;
   std::string hash;
-  if (!Database_HashPassword(password, hash)) {
-    msg.Set("Cannot hash the password.");
-    return kDbError;
-  }
+  DbCode code = OpenAndHash(path, password, conn, hash, msg);
+  if (code != kDbOk) return code;
   return InTransaction(*conn, msg, [&]() -> DbCode {
     std::string error;
     int changes = 0;

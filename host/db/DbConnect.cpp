@@ -290,26 +290,16 @@ bool _GetActiveFeature(std::string_view name) {
 
 DbCode DbUser_CheckPassword(HDb db, std::string_view user, std::string_view password,
                             DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   return CheckUser(db->conn, user, password, msg);
 }
 
 DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege, bool& has,
                            DbMsg& msg) {
   has = false;
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   sqlite3_stmt* stmt = nullptr;
   const std::string sql =
       "SELECT 1 FROM pw_user_privilege p JOIN pw_user u ON u.user_name=p.user_name "

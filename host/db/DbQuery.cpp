@@ -96,15 +96,15 @@ bool KeyOfOrigin(DbSessionImpl* s, const DbsColumn& c) {
   return def && def->pk > 0;
 }
 
-// Loads the rows of `src` into `bkt` as `spec` says.
-DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& spec,
+// Loads the rows of `src` into `bkt` as `load` says.
+DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& load,
             DbMsg& msg) {
-  if (spec.mode != kLoadCreate && spec.mode != kLoadReplace && spec.mode != kLoadAppend &&
-      spec.mode != kLoadAppendMax) {
-    msg.Set("Unknown load mode " + std::to_string(spec.mode) + ".");
+  if (load.mode != kLoadCreate && load.mode != kLoadReplace && load.mode != kLoadAppend &&
+      load.mode != kLoadAppendMax) {
+    msg.Set("Unknown load mode " + std::to_string(load.mode) + ".");
     return kDbMisuse;
   }
-  if (spec.mode != kLoadCreate && bkt == nullptr) {
+  if (load.mode != kLoadCreate && bkt == nullptr) {
     msg.Set("No Bucket to load into.");
     return kDbMisuse;
   }
@@ -140,9 +140,9 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& sp
   bool ended = rc == SQLITE_DONE;
 
   bool created = false;
-  if (spec.mode == kLoadCreate) {
-    _BktCreate(bkt, static_cast<int>(cols.size()), std::max(spec.initialRows, 1),
-               std::max(spec.growth, 1));
+  if (load.mode == kLoadCreate) {
+    _BktCreate(bkt, static_cast<int>(cols.size()), std::max(load.initialRows, 1),
+               std::max(load.growth, 1));
     created = true;
     for (size_t c = 0; c < cols.size(); ++c) {
       int col = static_cast<int>(c + 1);
@@ -152,7 +152,7 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& sp
     }
   } else {
     for (size_t c = 0; c < cols.size(); ++c) plan[c].target = _BktGetColNum(bkt, cols[c].name);
-    if (spec.mode == kLoadReplace) _BktDeleteAll(bkt);
+    if (load.mode == kLoadReplace) _BktDeleteAll(bkt);
   }
 
   auto failLoad = [&](DbCode code) {
@@ -176,7 +176,7 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& sp
     ++loaded;
     return true;
   };
-  auto full = [&] { return spec.mode == kLoadAppendMax && loaded >= spec.extra; };
+  auto full = [&] { return load.mode == kLoadAppendMax && loaded >= load.extra; };
   for (const auto& values : ahead) {
     if (full()) return kDbOk;
     if (!add(values)) return failLoad(kDbError);
@@ -222,12 +222,12 @@ DbCode RunStatements(DbSessionImpl* s, const std::string& sql, DbMsg& msg, F&& o
 }
 
 // Empty result of a command that returns no rows, for mode 0.
-void CreateEmpty(BktHandle& bkt, const LoadSpec& spec) {
-  _BktCreate(bkt, 0, std::max(spec.initialRows, 1), std::max(spec.growth, 1));
+void CreateEmpty(BktHandle& bkt, const LoadSpec& load) {
+  _BktCreate(bkt, 0, std::max(load.initialRows, 1), std::max(load.growth, 1));
 }
 
 // Loads the first result of `text` (a procedure call or module SQL).
-DbCode LoadCommand(DbSessionImpl* s, std::string_view text, BktHandle& bkt, const LoadSpec& spec,
+DbCode LoadCommand(DbSessionImpl* s, std::string_view text, BktHandle& bkt, const LoadSpec& load,
                    DbMsg& msg) {
   bool isCall = false;
   std::vector<DbsResultSet> results;
@@ -235,11 +235,11 @@ DbCode LoadCommand(DbSessionImpl* s, std::string_view text, BktHandle& bkt, cons
   if (isCall) {
     if (code != kDbOk) return code;
     if (results.empty()) {
-      if (spec.mode == kLoadCreate) CreateEmpty(bkt, spec);
+      if (load.mode == kLoadCreate) CreateEmpty(bkt, load);
       return kDbOk;
     }
     SetSource src(results.front());
-    return Load(s, src, bkt, spec, msg);
+    return Load(s, src, bkt, load, msg);
   }
   std::string sql;
   code = Translate(text, sql, msg);
@@ -250,11 +250,11 @@ DbCode LoadCommand(DbSessionImpl* s, std::string_view text, BktHandle& bkt, cons
                          if (loaded) return kDbOk;
                          loaded = true;
                          StmtSource src(stmt);
-                         DbCode c = Load(s, src, bkt, spec, msg);
+                         DbCode c = Load(s, src, bkt, load, msg);
                          finished = src.Exhausted();
                          return c;
                        });
-  if (code == kDbOk && !loaded && spec.mode == kLoadCreate) CreateEmpty(bkt, spec);
+  if (code == kDbOk && !loaded && load.mode == kLoadCreate) CreateEmpty(bkt, load);
   return code;
 }
 
@@ -426,15 +426,10 @@ DbCode _DbCmd(HDb db, std::string_view text, int maxIndex) {
 DbCode _DbLoadQuery(HDb db, BktHandle& bkt, int mode, int initialRows, int growth, int extra,
                     std::string_view table, std::string_view columns, std::string_view where,
                     std::string_view orderBy, DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   RefreshSchema(db);
-  LoadSpec spec{mode, initialRows, growth, extra};
+  LoadSpec load{mode, initialRows, growth, extra};
   std::string text;
   if (TrimBlanks(table).empty()) {
     if (!db->hasCommand) {
@@ -452,27 +447,22 @@ DbCode _DbLoadQuery(HDb db, BktHandle& bkt, int mode, int initialRows, int growt
     if (!TrimBlanks(where).empty()) text += " where " + std::string(where);
     if (!TrimBlanks(orderBy).empty()) text += " order by " + std::string(orderBy);
   }
-  return LoadCommand(db, text, bkt, spec, msg);
+  return LoadCommand(db, text, bkt, load, msg);
 }
 
 DbCode _DbMultLoad(HDb db, std::vector<BktHandle>& out, std::string_view procedure,
                    std::string_view params, DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   RefreshSchema(db);
   std::vector<DbsResultSet> results;
-  code = RunToResults(db, procedure, params, results, msg);
+  DbCode code = RunToResults(db, procedure, params, results, msg);
   if (code != kDbOk) return code;
   for (const DbsResultSet& set : results) {
     SetSource src(set);
     BktHandle bkt = nullptr;
-    LoadSpec spec{kLoadCreate, static_cast<int>(std::max<size_t>(set.rows.size(), 1)), 32, 0};
-    code = Load(db, src, bkt, spec, msg);
+    LoadSpec load{kLoadCreate, static_cast<int>(std::max<size_t>(set.rows.size(), 1)), 32, 0};
+    code = Load(db, src, bkt, load, msg);
     if (code != kDbOk) return code;
     out.push_back(bkt);
   }
@@ -482,15 +472,10 @@ DbCode _DbMultLoad(HDb db, std::vector<BktHandle>& out, std::string_view procedu
 DbCode _DbExecSP(HDb db, std::string_view procedureOrStatement, std::string_view params,
                  void* result, size_t size, DbMsg& msg) {
   if (result && size) std::memset(result, 0, size);
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   std::vector<DbsResultSet> results;
-  code = RunToResults(db, procedureOrStatement, params, results, msg);
+  DbCode code = RunToResults(db, procedureOrStatement, params, results, msg);
   if (code != kDbOk || result == nullptr || size == 0 || results.empty()) return code;
   return WriteSingle(results.front(), result, size, msg);
 }
@@ -498,13 +483,8 @@ DbCode _DbExecSP(HDb db, std::string_view procedureOrStatement, std::string_view
 DbCode _DbBktFromCols(HDb db, std::string_view table, std::string_view columns, BktHandle& out,
                       int f1, int f2, DbMsg& msg) {
   out = nullptr;
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   RefreshSchema(db);
   std::string tableName(TrimBlanks(table));
   const TableDef& def = Table(db, tableName);
@@ -547,6 +527,8 @@ DbCode _DbGetShrCodeBkt(HDb db, std::string_view codeTable, BktHandle& out, DbMs
     return kDbMisuse;
   }
   SessionLock lock(db->mutex);
+  // A table read already is handed out before entering the session: no
+  // statement runs, so a transaction in trouble does not refuse it.
   std::string name(TrimBlanks(codeTable));
   if (auto it = db->codeTables.find(name); it != db->codeTables.end()) {
     out = it->second;

@@ -89,11 +89,11 @@ DbCode WhereKeys(const std::vector<Bound>& keys, BktHandle bkt, int row, std::st
   return kDbOk;
 }
 
-// Common start of the three row calls.
+// Common start of the three row calls, the session entered: the row is in
+// range and the table exists. With `keys` (update and delete), also the key
+// columns that find the row.
 DbCode Begin(DbSessionImpl* s, std::string_view table, BktHandle bkt, int row,
-             const TableDef*& def, DbMsg& msg) {
-  DbCode code = Enter(s, msg);
-  if (code != kDbOk) return code;
+             const TableDef*& def, std::vector<Bound>* keys, DbMsg& msg) {
   if (bkt == nullptr || row < 1 || row > _BktCountAll(bkt)) {
     msg.Set("No row " + std::to_string(row) + " to write to '" + std::string(table) + "'.");
     return kDbMisuse;
@@ -104,6 +104,22 @@ DbCode Begin(DbSessionImpl* s, std::string_view table, BktHandle bkt, int row,
     msg.Set("Table '" + std::string(table) + "' does not exist.");
     return kDbError;
   }
+  return keys ? KeyColumns(*def, table, bkt, *keys, msg) : DbCode{kDbOk};
+}
+
+// Runs `sql` (an UPDATE or DELETE, `values` bound to its marks) on the row
+// its keys find; kDbNotFound when no row matched.
+DbCode RunOnRow(DbSessionImpl* s, const std::vector<Bound>& keys, BktHandle bkt, int row,
+                std::string sql, std::vector<DbsValue>& values, DbMsg& msg) {
+  DbCode code = WhereKeys(keys, bkt, row, sql, values, msg);
+  if (code != kDbOk) return code;
+  int changes = 0;
+  code = Run(s, sql, values, changes, msg);
+  if (code != kDbOk) return code;
+  if (changes == 0) {
+    msg.Set("The row was changed or deleted by another user.");
+    return kDbNotFound;
+  }
   return kDbOk;
 }
 
@@ -112,11 +128,10 @@ void MarkSaved(BktHandle bkt, int row) {
   _BktSetState(bkt, row, kRowExisting);
 }
 
+// `moduleSql` run to its end, the session entered.
 DbCode RawStatement(DbSessionImpl* s, const std::string& moduleSql, DbMsg& msg) {
-  DbCode code = Enter(s, msg);
-  if (code != kDbOk) return code;
   std::string sql;
-  code = Translate(moduleSql, sql, msg);
+  DbCode code = Translate(moduleSql, sql, msg);
   if (code != kDbOk) return code;
   Stmt stmt;
   int rc = sqlite3_prepare_v2(s->conn, sql.c_str(), static_cast<int>(sql.size()), &stmt.get(),
@@ -131,13 +146,10 @@ DbCode RawStatement(DbSessionImpl* s, const std::string& moduleSql, DbMsg& msg) 
 
 DbCode _DbxInsertRow(HDb db, std::string_view table, BktHandle bkt, int row, int /*flag*/,
                      DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   const TableDef* def = nullptr;
-  DbCode code = Begin(db, table, bkt, row, def, msg);
+  DbCode code = Begin(db, table, bkt, row, def, nullptr, msg);
   if (code != kDbOk) return code;
   std::string names, marks;
   std::vector<DbsValue> values;
@@ -174,16 +186,11 @@ DbCode _DbxInsertRow(HDb db, std::string_view table, BktHandle bkt, int row, int
 
 DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, int /*flag*/,
                       DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   const TableDef* def = nullptr;
-  DbCode code = Begin(db, table, bkt, row, def, msg);
-  if (code != kDbOk) return code;
   std::vector<Bound> keys;
-  code = KeyColumns(*def, table, bkt, keys, msg);
+  DbCode code = Begin(db, table, bkt, row, def, &keys, msg);
   if (code != kDbOk) return code;
   // Only the changed columns are written, so another session's change to a
   // different column of the same row survives. Key columns find the row and
@@ -206,15 +213,8 @@ DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, in
     values.push_back(std::move(v));
   }
   if (values.empty()) return kDbOk;   // nothing changed: nothing to run
-  code = WhereKeys(keys, bkt, row, sql, values, msg);
+  code = RunOnRow(db, keys, bkt, row, std::move(sql), values, msg);
   if (code != kDbOk) return code;
-  int changes = 0;
-  code = Run(db, sql, values, changes, msg);
-  if (code != kDbOk) return code;
-  if (changes == 0) {
-    msg.Set("The row was changed or deleted by another user.");
-    return kDbNotFound;
-  }
   MarkSaved(bkt, row);
   return kDbOk;
 }
@@ -223,39 +223,23 @@ DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, in
 // the Bucket are the caller's to settle.
 DbCode _DbxDeleteRowU(HDb db, std::string_view table, BktHandle bkt, int row, int /*flag*/,
                       DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   const TableDef* def = nullptr;
-  DbCode code = Begin(db, table, bkt, row, def, msg);
-  if (code != kDbOk) return code;
   std::vector<Bound> keys;
-  code = KeyColumns(*def, table, bkt, keys, msg);
+  DbCode code = Begin(db, table, bkt, row, def, &keys, msg);
   if (code != kDbOk) return code;
-  std::string sql = "DELETE FROM " + QuoteId(table);
   std::vector<DbsValue> values;
-  code = WhereKeys(keys, bkt, row, sql, values, msg);
+  code = RunOnRow(db, keys, bkt, row, "DELETE FROM " + QuoteId(table), values, msg);
   if (code != kDbOk) return code;
-  int changes = 0;
-  code = Run(db, sql, values, changes, msg);
-  if (code != kDbOk) return code;
-  if (changes == 0) {
-    msg.Set("The row was changed or deleted by another user.");
-    return kDbNotFound;
-  }
   _BktClearChg(bkt, row);
   return kDbOk;
 }
 
 DbCode _DbRawUpdate(HDb db, std::string_view table, std::string_view column,
                     std::string_view value, std::string_view where, DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   std::string sql = "update " + std::string(table) + " set " + std::string(column) + "=" +
                     std::string(value);
   if (where.find_first_not_of(" \t\r\n") != std::string_view::npos)
@@ -264,11 +248,8 @@ DbCode _DbRawUpdate(HDb db, std::string_view table, std::string_view column,
 }
 
 DbCode _DbRawDelete(HDb db, std::string_view table, std::string_view where, DbMsg& msg) {
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   std::string sql = "delete from " + std::string(table);
   if (where.find_first_not_of(" \t\r\n") != std::string_view::npos)
     sql += " where " + std::string(where);

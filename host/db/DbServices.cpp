@@ -92,19 +92,14 @@ DbCode NextKey(DbSessionImpl* s, std::string_view keyTable, std::string_view dat
 DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view dataTable,
                             std::string_view keyColumn, int32_t& key, DbMsg& msg) {
   key = 0;
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   if (db->depth > 0) return NextKey(db, keyTable, dataTable, keyColumn, key, msg);
   // Outside a transaction: a short one of its own that takes the write lock
   // at once, so two programs never read the same next key.
   int rc = sqlite3_exec(db->conn, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return Fail(db, rc, msg);
-  code = NextKey(db, keyTable, dataTable, keyColumn, key, msg);
+  DbCode code = NextKey(db, keyTable, dataTable, keyColumn, key, msg);
   if (code == kDbOk) {
     rc = sqlite3_exec(db->conn, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) code = Fail(db, rc, msg);
@@ -118,11 +113,9 @@ DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view 
 }
 
 DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
-  if (db == nullptr) return kDbMisuse;
-  SessionLock lock(db->mutex);
-  DbMsg msg;
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  DbMsg msg;   // the statistics call reports no text
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   DayNum date = 0;
   MinuteOfDay time = 0;
   DbDabs_GetDateTime(date, time);
@@ -140,13 +133,8 @@ DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
 
 DbCode _DbLoadMarcMap(HDb db, MarcMap& out, DbMsg& msg) {
   out.clear();
-  if (db == nullptr) {
-    msg.Set("No database session.");
-    return kDbMisuse;
-  }
-  SessionLock lock(db->mutex);
-  DbCode code = Enter(db, msg);
-  if (code != kDbOk) return code;
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
   DbsResultSet rs;
   std::string error;
   int rc = Database_Query(db->conn, "SELECT field, tag, subfields FROM pw_marc_map ORDER BY field",

@@ -146,6 +146,25 @@ using SessionLock = std::lock_guard<std::recursive_mutex>;
 // Before a call runs statements: refuses an empty handle, ends a transaction
 // whose COMMIT failed, refuses statements inside a transaction SQLite ended.
 DbCode Enter(DbSessionImpl* s, DbMsg& msg);
+
+// The start of an exported call that runs statements: holds the session's
+// mutex for the holder's life and enters the session. An empty handle takes
+// no lock and gives kDbMisuse ("No database session."). Test code() before
+// touching the session.
+class SessionCall {
+ public:
+  SessionCall(DbSessionImpl* s, DbMsg& msg)
+      : lock_(s ? std::unique_lock<std::recursive_mutex>(s->mutex)
+                : std::unique_lock<std::recursive_mutex>()),
+        code_(Enter(s, msg)) {}
+  SessionCall(const SessionCall&) = delete;
+  SessionCall& operator=(const SessionCall&) = delete;
+  [[nodiscard]] DbCode code() const { return code_; }
+
+ private:
+  std::unique_lock<std::recursive_mutex> lock_;
+  DbCode code_;
+};
 // Records a failed statement: the code for `rc`, SQLite's text (with the
 // statement when given) in `msg`, and whether the transaction was lost.
 DbCode Fail(DbSessionImpl* s, int rc, DbMsg& msg, std::string_view sql = {});
