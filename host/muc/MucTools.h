@@ -2,6 +2,7 @@
 // variables.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "host/muc/UiDriver.h"
@@ -31,3 +32,21 @@ bool MucTools_MsgBoxCapYNbool(HWND owner, std::string_view message);
 // Window placement after a size change of the client window.
 void MucTools_SizeYoink(LPARAM lParam, WPARAM wParam, HWND hwnd);
 void MucTools_ReposMinimizedDlg(HWND hwnd);
+
+// ---- window tools of the lister/editor windows ----------------------------------------
+// Makes `hwnd` the current view (the top context window).
+void MucTools_SetCurrKtView(HWND hwnd);
+// Enables or disables command `command` in the frame's menu.
+void MucTools_EnableMenuItem(UINT command, bool enabled);
+bool MucTools_IsMenuItemEnabled(UINT command);
+// Enables the clipboard commands (cut 57635, copy 57634, paste 57637, undo
+// 57632) for the focused control of `hwnd`; all disabled for nullptr.
+void MucTools_EnableEditMenu(HWND hwnd);
+// Runs a clipboard command on the focused control of `hwnd`.
+void MucTools_HandleEditCmd(UINT command, HWND hwnd);
+void MucTools_ReplaceSysMenu(HWND hwnd);
+void MucTools_SetDefaultButton(HWND hwnd, int id);
+// The key a window's placement is saved under: "<name>" with the frame's size.
+std::string MucTools_BuildSizeKey(std::string_view name);
+// The about box of the client.
+void MucTools_About(HWND owner);

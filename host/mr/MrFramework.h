@@ -1,0 +1,109 @@
+// The lister/editor framework of the host (PwMr75): record environments,
+// listers (multi-row windows built from a lister definition) and editors
+// (one-record forms built from an editor definition), the framework's
+// commands on the top window, its set of enabled operations, and the vendor
+// finder. Listers and editors are context windows (PwMr.h): children of the
+// client window, asked before the module closes. They are dialogs (a
+// template from the definition, or a generic one) whose module dialog
+// procedure sees every message the framework does not consume.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/db/PwDb.h"
+#include "host/sys/Bucket.h"
+#include "host/win32/Dialog.h"
+
+// ---- framework codes ---------------------------------------------------------------
+// What MrProc_MrProcCmd does on the top context window. Bit k of the menu
+// set (MrProc_MrProcMenuSet) is set exactly when code k is available there.
+enum MrCode : int {
+  kMrSaveWindow = 2,     // module windows that save as a whole (bit only)
+  kMrDelete = 4,         // lister: delete the selected rows (asked first); editor: its record
+  kMrNext = 5,           // next record (editor: of its lister's selection; lister: selection)
+  kMrPrevious = 6,       // previous record
+  kMrPrint = 7,          // module report lists (bit only)
+  kMrEdit = 8,           // lister: open the linked editor on the selected row; editor: edit mode
+  kMrSaveToFile = 9,     // module report lists (bit only)
+  kMrFirst = 10,         // first record
+  kMrLast = 11,          // last record
+  kMrNew = 12,           // lister: linked editor on a new row; editor: a new record
+  kMrCopy = 13,          // editor: a new record with the current values
+  kMrSave = 14,          // editor: save the changed columns in one transaction
+  kMrCancel = 15,        // editor: drop the unsaved changes
+  kMrSearch = 17,        // lister: run the search criteria (asked when none are set)
+  kMrRefresh = 24,       // reload the rows or the record
+};
+
+// ---- record environments --------------------------------------------------------------
+// A named group of listers and editors sharing a session ("poline",
+// "statmnt"). Freed with its last window or explicitly.
+struct EnvirImpl;
+using HENVIR = EnvirImpl*;
+HENVIR MrProc_NewEnvir(HDb session, std::string_view name);
+void MrProc_FreeEnvir(HENVIR* envir);
+std::string MrProc_EnvirName(HENVIR envir);
+
+// ---- listers ----------------------------------------------------------------------------
+struct ListerImpl;
+using HLISTER = ListerImpl*;
+// Builds a lister from definition `viewName` in `envir`, as a child of
+// `parent`, with the module's dialog procedure (nullptr: none) and a where
+// clause added to the definition's ("" for none). Not loaded or shown yet.
+// nullptr when the definition is unknown (the reason goes to the trace).
+HLISTER MrLister_MrListerUserInst(HENVIR envir, std::string_view viewName, DLGPROC dlgProc,
+                                  HWND parent, std::string_view extraWhere,
+                                  std::string_view caption);
+// Loads the rows and shows the lister; `sizeKey` names its saved placement.
+// False (error shown through the UI driver) when the load fails.
+bool MrLister_MrListerBegin(HLISTER lister, std::string_view sizeKey);
+HWND MrLister_Hwnd(HLISTER lister);
+HLISTER MrLister_FromHwnd(HWND hwnd);            // nullptr when not a lister
+std::string MrLister_ViewName(HLISTER lister);
+BktHandle MrLister_Rows(HLISTER lister);         // owned by the lister; do not change
+std::vector<int> MrLister_Selection(HLISTER lister);
+void MrLister_SetSelection(HLISTER lister, const std::vector<int>& rows);
+// A search criterion: rows whose `column` starts with `value` (text) or
+// equals it (numbers, dates); an empty value drops the criterion. The search
+// runs on kMrSearch.
+bool MrLister_SetSearch(HLISTER lister, std::string_view column, std::string_view value);
+// Sorts the shown rows on a column (descending when `descending`).
+bool MrLister_Sort(HLISTER lister, std::string_view column, bool descending);
+
+// ---- editors ----------------------------------------------------------------------------
+struct EditorImpl;
+using HEDITOR = EditorImpl*;
+// Opens an editor from definition `viewName` on the record that `where`
+// selects ("" with `newRecord` for a new one), shows it, returns nullptr
+// (error shown) when the record cannot be loaded.
+HEDITOR MrEditor_Open(HENVIR envir, std::string_view viewName, DLGPROC dlgProc, HWND parent,
+                      std::string_view where, bool newRecord, std::string_view caption);
+HWND MrEditor_Hwnd(HEDITOR editor);
+HEDITOR MrEditor_FromHwnd(HWND hwnd);            // nullptr when not an editor
+BktHandle MrEditor_Record(HEDITOR editor);       // one row; owned by the editor
+// Sets a field from text, parsed for the column's type; false with the
+// reason in `error` (and nothing changed) when the text does not fit.
+bool MrEditor_SetField(HEDITOR editor, std::string_view column, std::string_view text,
+                       std::string* error);
+bool MrEditor_IsChanged(HEDITOR editor);
+// Saves the changed columns in one transaction of the environment's session
+// (insert for a new record). False, with the error shown, on failure; the
+// record keeps its edits.
+bool MrEditor_Save(HEDITOR editor);
+
+// ---- the framework on the top window ------------------------------------------------------
+// The top context window: the one made current last (KtWin: the active one).
+HWND KtWin_GetTopKtWnd();
+// Runs framework code `code` on the top context window; false when the code
+// is not available there.
+bool MrProc_MrProcCmd(HDb session, int code, HWND client);
+// Bit k set: code k available on `hwnd` (framework codes, plus the bits the
+// module gave the window with MrProc_SetWindowMenuBits).
+uint32_t MrProc_MrProcMenuSet(HWND hwnd);
+void MrProc_SetWindowMenuBits(HWND hwnd, uint32_t bits);
+
+// Lets the user pick a vendor from the vendor lister; false on cancel.
+bool MrVendor_FindVendor(HDb session, HWND owner, int32_t& vendor, std::string& vendorName);
