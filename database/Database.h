@@ -87,6 +87,9 @@ void Database_RegisterProcedure(std::string_view name, DbsProcedure proc);
 void Database_UnregisterProcedure(std::string_view name);
 // False when no procedure of that name is registered.
 bool Database_FindProcedure(std::string_view name, DbsProcedure& out);
+// Registers every stored procedure of the library (Procedures*.cpp). The
+// session calls it once, before the first procedure is looked up.
+void Database_RegisterLibraryProcedures();
 
 // ---- schema --------------------------------------------------------------------------
 // The version this build creates and upgrades to.
@@ -103,6 +106,14 @@ int Database_CreateSchema(sqlite3* db, std::string& error);
 // once). `from` gets the version found under the write lock. A database
 // that is current, or newer, is left untouched.
 int Database_Upgrade(sqlite3* db, int& from, std::string& error);
+// Migration 3, the view definitions of the lister/editor framework
+// (SchemaViews.cpp).
+std::vector<std::string> Database_ViewsMigration();
+// The statements of migration 2 (SchemaLibrary.cpp): every table and view of
+// acquisitions, the reference rows they need and the key generator's rows.
+std::vector<std::string> Database_LibraryMigration();
+// Migration 4: the definitions of the module's find and list windows.
+std::vector<std::string> Database_WindowsMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);
@@ -118,5 +129,7 @@ bool Database_VerifyPassword(std::string_view hash, std::string_view password);
 // ---- demo library -----------------------------------------------------------------------
 // Fills a freshly created database with the demo library (two locations, the
 // site parameters, money format, users "admin", "clerk" and "viewer" whose
-// passwords are their names), inside the caller's transaction.
+// passwords are their names, and the acquisitions of fiscal year 2026:
+// vendors, currencies, budgets, eight POs, two statements, a voucher), inside
+// the caller's transaction.
 int Database_LoadDemo(sqlite3* db, std::string& error);

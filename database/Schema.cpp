@@ -206,6 +206,9 @@ Migration MakeMigration(int version, const char* const (&statements)[N]) {
 std::vector<Migration>& Migrations() {
   static std::vector<Migration> list = {
       MakeMigration(1, kMigration1),
+      Migration{2, Database_LibraryMigration()},
+      Migration{3, Database_ViewsMigration()},
+      Migration{4, Database_WindowsMigration()},
   };
   return list;
 }

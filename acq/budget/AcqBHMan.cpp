@@ -1,5 +1,5 @@
-// AcqBHMan: the budget hierarchy manager. Until its window exists there is
-// nothing unsaved to ask about.
+// AcqBHMan: the budget hierarchy manager. Its window is not part of this
+// build, so there is never anything to save or to ask about.
 #include "acq/budget/AcqBHMan.h"
 
 #include "acq/AcqUnit.h"
@@ -7,6 +7,8 @@
 namespace acq::AcqBHMan {
 
 bool MayClose() { return true; }
+bool IsManagerWindow(HWND /*hwnd*/) { return false; }
+void Save() {}
 
 }  // namespace acq::AcqBHMan
 

@@ -72,4 +72,14 @@ inline constexpr const char* vendor_contract_extra = "vendor_contract_extra";
 inline constexpr const char* item = "item";
 inline constexpr const char* matham = "matham";
 
+// Further tables and views the query library reads and writes.
+inline constexpr const char* account = "account";
+inline constexpr const char* address = "address";
+inline constexpr const char* budget = "budget";
+inline constexpr const char* copy = "copy";
+inline constexpr const char* import_acq = "import_acq";
+inline constexpr const char* po = "po";
+inline constexpr const char* po_line = "po_line";
+inline constexpr const char* vendor = "vendor";
+
 }  // namespace acq::names

@@ -4,6 +4,7 @@
 
 #include "acq/AcqUnit.h"
 #include "acq/db/AcqDbExcept.h"
+#include "acq/frame/AcqBase.h"
 #include "host/muc/MucTools.h"
 #include "host/os2/PwOs.h"
 #include "host/sys/LbStr.h"
@@ -16,6 +17,7 @@ constexpr const char* kProfileKeyPath = "PTH";
 constexpr int kMaxPathChars = 512;
 constexpr int kColHwnd = 1;
 constexpr int kColData = 2;
+constexpr int kComingSoonMsg = 900;
 
 HWND frameHwnd = nullptr;
 std::string profilePath;
@@ -64,6 +66,11 @@ void ShowDbError(std::string_view text) {
   } else {
     MucTools_MsgBoxCap(frameHwnd, text, MB_OK | MB_ICONERROR);
   }
+}
+
+void ShowComingSoon(std::string_view caption) {
+  MucTools_MsgBox(PwMucBase_hwndClient, caption, AcqBase::LoadStrText(kComingSoonMsg),
+                  MB_OK | MB_ICONINFORMATION);
 }
 
 BktHandle CreateWindowList() {

@@ -26,6 +26,10 @@ bool SetProfilePath(std::string_view path);
 // taking the hourglass down while it is shown.
 void ShowDbError(std::string_view text);
 
+// The message of a command or window that is not part of this build yet:
+// `caption` over "Coming soon to a screen near you!".
+void ShowComingSoon(std::string_view caption);
+
 // A window registry: one per family of windows, a Bucket of "HWND" and
 // "DATA" (the window's state record), 32 rows, growth 32.
 BktHandle CreateWindowList();

@@ -1,5 +1,171 @@
-// AcqList: The list windows behind the find windows.
-// Nothing to set up at start-up yet.
-#include "acq/AcqUnit.h"
+// AcqList: the list windows behind the find windows: the POs of a statement
+// and the statements of a PO or a voucher.
+#include "acq/frame/AcqList.h"
 
-ACQ_UNIT_EMPTY(AcqList)
+#include "acq/AcqUnit.h"
+#include "acq/db/AcqDbGlobal.h"
+#include "acq/frame/AcqBase.h"
+#include "acq/frame/AcqFind.h"
+#include "acq/frame/AcqGlobal.h"
+#include "acq/statement/AcqVoucher.h"
+#include "host/mr/MrFramework.h"
+#include "host/muc/MucTools.h"
+#include "host/sys/LbStr.h"
+
+namespace acq::AcqList {
+namespace {
+
+constexpr int kMsgPoFragment = 112;         // "PO %1 "
+constexpr int kMsgListStatements = 116;     // "List: %1 Statements"
+constexpr int kMsgVoucherFragment = 117;    // "Voucher %1 "
+constexpr int kMsgListPos = 118;            // "List: %1 POs"
+constexpr int kMsgStatementFragment = 119;  // "Statement %1 "
+
+enum class ListKind { Pos, Statements };
+
+// State record of one list window, in the registry until WM_DESTROY.
+struct ListWindow {
+  ListKind kind;
+  HENVIR envir = nullptr;
+  HLISTER lister = nullptr;
+};
+
+BktHandle windows = nullptr;
+
+ListWindow* Find(HWND hwnd) {
+  return windows == nullptr ? nullptr
+                            : static_cast<ListWindow*>(AcqGlobal::WindowListFind(windows, hwnd));
+}
+
+LRESULT ListDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_DESTROY) {
+    if (ListWindow* w = Find(hwnd); w != nullptr) {
+      AcqGlobal::WindowListRemove(windows, hwnd);
+      delete w;
+    }
+  }
+  return _Win32_DefDlgProc(hwnd, msg, wParam, lParam);
+}
+
+std::string Caption(int listMsg, int fragmentMsg, const std::string& number) {
+  const std::string fragment = Lb_FormatMessage(AcqBase::LoadStrText(fragmentMsg), number);
+  return Lb_FormatMessage(AcqBase::LoadStrText(listMsg), fragment);
+}
+
+void Open(ListKind kind, const std::string& where, const std::string& caption) {
+  MucTools_HourGlass(true);
+  auto* w = new ListWindow{kind};
+  const char* view = kind == ListKind::Pos ? "po_list" : "statement_list";
+  w->envir = MrProc_NewEnvir(AcqDbGlobal::Session(), kind == ListKind::Pos ? "poline" : "statmnt");
+  w->lister = MrLister_MrListerUserInst(w->envir, view, &ListDlgProc, PwMucBase_hwndClient, where,
+                                        caption);
+  if (w->lister != nullptr) {
+    AcqGlobal::WindowListPut(windows, MrLister_Hwnd(w->lister), w);
+    if (!MrLister_MrListerBegin(w->lister, MucTools_BuildSizeKey(view))) {
+      DestroyWindow(MrLister_Hwnd(w->lister));
+    }
+  } else {
+    delete w;
+  }
+  MucTools_HourGlass(false);
+}
+
+void OpenPosOfStatement(int32_t statement, const std::string& number) {
+  Open(ListKind::Pos,
+       "po# in(select distinct po# from po_line_item_budget_amount where statement#=" +
+           std::to_string(statement) + ")",
+       Caption(kMsgListPos, kMsgStatementFragment, number));
+}
+
+void OpenStatementsOfPo(int32_t po, const std::string& number) {
+  Open(ListKind::Statements,
+       "statement# in(select distinct statement# from po_line_item_budget_amount where po#=" +
+           std::to_string(po) + ")",
+       Caption(kMsgListStatements, kMsgPoFragment, number));
+}
+
+void OpenStatementsOfVoucher(int32_t voucher, const std::string& number) {
+  Open(ListKind::Statements,
+       "statement# in(select distinct statement# from po_line_item_budget_amount where "
+       "voucher#=" +
+           std::to_string(voucher) + ")",
+       Caption(kMsgListStatements, kMsgVoucherFragment, number));
+}
+
+// The PO or statement the active window stands for: its first selected row
+// in a find or list window.
+bool ActivePo(HWND active, int32_t& po, std::string& number) {
+  return AcqFind::SelectedPo(active, po, number) || SelectedPo(active, po, number);
+}
+bool ActiveStatement(HWND active, int32_t& statement, std::string& number) {
+  return AcqFind::SelectedStatement(active, statement, number) ||
+         SelectedStatement(active, statement, number);
+}
+
+bool SelectedKey(HWND hwnd, ListKind kind, const char* keyColumn, const char* numberColumn,
+                 int32_t& key, std::string& number) {
+  const ListWindow* w = Find(hwnd);
+  if (w == nullptr || w->kind != kind) return false;
+  BktHandle rows = MrLister_Rows(w->lister);
+  const auto selection = MrLister_Selection(w->lister);
+  const int keyCol = _BktGetColNum(rows, keyColumn);
+  if (selection.empty() || keyCol == 0) return false;
+  key = _ColGetInt(rows, selection.front(), keyCol);
+  const int numberCol = _BktGetColNum(rows, numberColumn);
+  number = numberCol != 0 ? _ColGetStringW(rows, selection.front(), numberCol) : std::to_string(key);
+  return true;
+}
+
+}  // namespace
+
+void ListPosOfActiveStatement(HWND active) {
+  int32_t statement = 0;
+  std::string number;
+  if (ActiveStatement(active, statement, number)) OpenPosOfStatement(statement, number);
+}
+
+void ListStatementsOfActive(HWND active) {
+  int32_t key = 0;
+  std::string number;
+  if (ActivePo(active, key, number)) {
+    OpenStatementsOfPo(key, number);
+  } else if (AcqVoucher::ActiveVoucher(active, key, number)) {
+    OpenStatementsOfVoucher(key, number);
+  }
+}
+
+void ListForActive(HWND active) {
+  int32_t key = 0;
+  std::string number;
+  if (ActivePo(active, key, number)) {
+    OpenStatementsOfPo(key, number);
+  } else if (ActiveStatement(active, key, number)) {
+    OpenPosOfStatement(key, number);
+  } else if (AcqVoucher::ActiveVoucher(active, key, number)) {
+    OpenStatementsOfVoucher(key, number);
+  }
+}
+
+bool IsListWindow(HWND hwnd) { return Find(hwnd) != nullptr; }
+
+bool SelectedPo(HWND hwnd, int32_t& po, std::string& number) {
+  return SelectedKey(hwnd, ListKind::Pos, "po#", "po_number", po, number);
+}
+
+bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number) {
+  return SelectedKey(hwnd, ListKind::Statements, "statement#", "statement_number", statement,
+                     number);
+}
+
+void Initialize() { windows = AcqGlobal::CreateWindowList(); }
+
+void Terminate() {
+  for (int row = 1; row <= _BktCountAll(windows); ++row) {
+    delete static_cast<ListWindow*>(_ColGetNonScalar(windows, row, 2));
+  }
+  AcqGlobal::DestroyWindowList(&windows);
+}
+
+}  // namespace acq::AcqList
+
+ACQ_UNIT_BODY(AcqList)

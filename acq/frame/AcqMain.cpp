@@ -11,7 +11,11 @@
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/db/AcqDbNames.h"
 #include "acq/frame/AcqDbPrereq.h"
+#include "acq/frame/AcqFind.h"
+#include "acq/frame/AcqList.h"
+#include "acq/frame/AcqSecurity.h"
 #include "acq/frame/AcqGlobal.h"
+#include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
 #include "host/os2/PwOs.h"
@@ -122,11 +126,245 @@ LRESULT RecordChange(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return Framework(hwnd, msg, wParam, lParam);
 }
 
+// ---- command dispatch ----------------------------------------------------
+
+// A privilege a command checks, with prompt, before it acts.
+struct Privilege {
+  enum Program { None, Acq, AcqMan } program = None;
+  int position = 0;
+};
+constexpr Privilege kNone{};
+constexpr Privilege Acq(AcqSecurity::AcqPrivilege p) { return {Privilege::Acq, p}; }
+constexpr Privilege Man(AcqSecurity::AcqManPrivilege p) { return {Privilege::AcqMan, p}; }
+
+bool Granted(const Privilege& p) {
+  switch (p.program) {
+    case Privilege::Acq:
+      return AcqSecurity::CheckPrivilege(static_cast<AcqSecurity::AcqPrivilege>(p.position));
+    case Privilege::AcqMan:
+      return AcqSecurity::CheckManPrivilege(static_cast<AcqSecurity::AcqManPrivilege>(p.position));
+    case Privilege::None:
+      break;
+  }
+  return true;
+}
+
+struct Command;
+using CommandProc = void (*)(const Command&, HWND);
+struct Command {
+  uint16_t number;
+  const char* name;
+  CommandProc run;
+  int arg = 0;                 // framework code or find-window kind
+  Privilege privilege = kNone;
+};
+
+// The window commands act on: the top module window.
+HWND Active() { return KtWin_GetTopKtWnd(); }
+HDb Session() { return AcqDbGlobal::Session(); }
+
+void RunFramework(const Command& c, HWND) { MrProc_MrProcCmd(Session(), c.arg, PwMucBase_hwndClient); }
+
+// Edit: the windows that guard their records check first (PO editors,
+// purchase-request distribution, account editors — none is part of this
+// build), then the framework switches to editing.
+void RunEdit(const Command&, HWND) { MrProc_MrProcCmd(Session(), kMrEdit, PwMucBase_hwndClient); }
+
+// Delete: PO editors and PO line windows need poDel, purchase-request
+// windows prDel, account editors acDel; other windows go straight to the
+// framework.
+void RunDelete(const Command&, HWND) {
+  MrProc_MrProcCmd(Session(), kMrDelete, PwMucBase_hwndClient);
+}
+
+void RunClipboard(const Command& c, HWND) { MucTools_HandleEditCmd(c.number, Active()); }
+void RunAbout(const Command&, HWND) { MucTools_About(PwMucBase_hwndFrame); }
+void RunClose(const Command&, HWND) { KtWin_PostMessage(PwMucBase_hwndClient, WM_CLOSE, 0, 0); }
+
+void RunPlaceholder(const Command& c, HWND) { AcqGlobal::ShowComingSoon(c.name); }
+
+// A window of a part of the system that is not in this build: its privilege
+// is still asked for, then the user is told.
+void RunNotBuilt(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqGlobal::ShowComingSoon(c.name);
+}
+
+void RunSaveBudgetHierarchy(const Command&, HWND) {
+  if (AcqBHMan::IsManagerWindow(Active())) AcqBHMan::Save();
+}
+
+// Report-list commands act only on report list windows, none of which is
+// part of this build.
+void RunReportList(const Command&, HWND) {}
+
+void RunFind(const Command& c, HWND) { AcqFind::OpenFindWindow(static_cast<AcqFind::FindKind>(c.arg)); }
+void RunPosOfStatement(const Command&, HWND) { AcqList::ListPosOfActiveStatement(Active()); }
+void RunStatementsOfActive(const Command&, HWND) { AcqList::ListStatementsOfActive(Active()); }
+void RunListForActive(const Command&, HWND) { AcqList::ListForActive(Active()); }
+
+using AcqSecurity::AcqPrivilege;
+using AcqSecurity::AcqManPrivilege;
+constexpr int kHead = static_cast<int>(AcqFind::FindKind::PoHead);
+constexpr int kLine = static_cast<int>(AcqFind::FindKind::PoLine);
+constexpr int kStmt = static_cast<int>(AcqFind::FindKind::Statement);
+
+// Every command of the module. Any number not here does nothing.
+const Command kCommands[] = {
+    {12, "Edit", RunEdit},
+    {13, "Delete", RunDelete},
+    {42012, "Previous Record", RunFramework, kMrPrevious},
+    {42423, "Next Record", RunFramework, kMrNext},
+    {42409, "First Record", RunFramework, kMrFirst},
+    {42404, "Last Record", RunFramework, kMrLast},
+    {42424, "New Record", RunFramework, kMrNew},
+    {42425, "Copy Record", RunFramework, kMrCopy},
+    {42313, "Save Record", RunFramework, kMrSave},
+    {42411, "Cancel Changes", RunFramework, kMrCancel},
+    {57642, "Refresh", RunFramework, kMrRefresh},
+    {57632, "Undo", RunClipboard},
+    {57634, "Copy", RunClipboard},
+    {57635, "Cut", RunClipboard},
+    {57637, "Paste", RunClipboard},
+    {57664, "About", RunAbout},
+    {57665, "Exit", RunClose},
+    {57603, "Save Budget Hierarchy", RunSaveBudgetHierarchy},
+    {57604, "Save List to File", RunReportList},
+    {57607, "Print List", RunReportList},
+    {42102, "Search List", RunReportList},
+    {42202, "Reload List", RunReportList},
+    {109, "Upload EDIFACT Files", RunNotBuilt},
+    {134, "Budget Hierarchy: Add", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
+    {135, "Budget Hierarchy: Remove", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
+    {136, "Budget Hierarchy: Move Up", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
+    {137, "Budget Hierarchy: Move Down", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
+    {151, "New PO for Vendor", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
+    {165, "New PO", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
+    {166, "PO Templates", RunNotBuilt},
+    {169, "PO Template", RunNotBuilt},
+    {152, "Find PO", RunFind, kHead},
+    {153, "Find PO Line", RunFind, kLine},
+    {154, "List POs of Statement", RunPosOfStatement},
+    {155, "PO Line Approval", RunNotBuilt},
+    {156, "EDIFACT Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
+    {157, "BISAC Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
+    {158, "Print POs", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
+    {159, "Print Draft POs", RunNotBuilt, 0, Acq(AcqSecurity::poDraft)},
+    {160, "PO Lines", RunNotBuilt},
+    {161, "Cancel PO", RunPlaceholder},
+    {162, "Renewal Candidates", RunNotBuilt, 0, Acq(AcqSecurity::poRenew)},
+    {163, "Set Renewal Orders", RunNotBuilt, 0, Acq(AcqSecurity::poSetRw)},
+    {164, "EDIFACT Order Responses", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
+    {170, "Workslip Batches", RunNotBuilt},
+    {171, "PO Line List", RunNotBuilt},
+    {172, "Approve PO Lines", RunNotBuilt, 0, Acq(AcqSecurity::poApprv)},
+    {173, "Receive", RunNotBuilt, 0, Acq(AcqSecurity::poRec)},
+    {174, "Cancel", RunNotBuilt, 0, Acq(AcqSecurity::poCan)},
+    {175, "Back Order", RunNotBuilt, 0, Acq(AcqSecurity::poBOrd)},
+    {176, "Create Items", RunNotBuilt, 0, Acq(AcqSecurity::poCItem)},
+    {178, "Create Copies", RunNotBuilt, 0, Acq(AcqSecurity::poCCopy)},
+    {177, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
+    {253, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
+    {179, "Prorated Extra Charges", RunNotBuilt},
+    {180, "Bibliographic Record", RunNotBuilt},
+    {191, "Apply Pattern", RunPlaceholder},
+    {192, "Save Pattern", RunPlaceholder},
+    {193, "Delete Pattern", RunPlaceholder},
+    {201, "Undo Approval", RunNotBuilt, 0, Acq(AcqSecurity::poUnApp)},
+    {202, "Undo Receive", RunNotBuilt, 0, Acq(AcqSecurity::poUnRC)},
+    {203, "Undo Activity", RunNotBuilt},
+    {204, "Undo Activity", RunNotBuilt},
+    {205, "Undo Order", RunNotBuilt, 0, Acq(AcqSecurity::poUnRD)},
+    {211, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {215, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {219, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {216, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {220, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {217, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {221, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {212, "Find Statement", RunFind, kStmt},
+    {213, "List Statements", RunStatementsOfActive},
+    {214, "Credits Applied to Invoices", RunNotBuilt},
+    {218, "Statement Mode", RunNotBuilt},
+    {222, "Undo Statement", RunNotBuilt, 0, Acq(AcqSecurity::stUndo)},
+    {224, "Undo Approval", RunNotBuilt, 0, Acq(AcqSecurity::stUnApp)},
+    {223, "Statements to Approve", RunNotBuilt},
+    {225, "EDIFACT Invoices", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {231, "Prorate Extra Charges", RunNotBuilt},
+    {232, "Approve Statement", RunNotBuilt, 0, Acq(AcqSecurity::stApprv)},
+    {241, "Vouchers", RunNotBuilt, 0, Acq(AcqSecurity::vFind)},
+    {242, "List", RunListForActive},
+    {251, "Purchase Requests", RunNotBuilt, 0, Acq(AcqSecurity::prEdit)},
+    {252, "Find Purchase Requests", RunNotBuilt, 0, Acq(AcqSecurity::prFind)},
+    {261, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
+    {262, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
+    {263, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
+    {265, "Account Years", RunNotBuilt, 0, Man(AcqSecurity::acEdit)},
+    {266, "Reassign Budget", RunNotBuilt, 0, Man(AcqSecurity::reasBud)},
+    {267, "Transfer Unspent", RunNotBuilt, 0, Man(AcqSecurity::tranUns)},
+    {264, "Budget Hierarchy Manager", RunNotBuilt, 0, Man(AcqSecurity::useBHM)},
+    {281, "Budget Hierarchy Manager", RunNotBuilt, 0, Man(AcqSecurity::useBHM)},
+    {268, "Budget Hierarchy Report", RunNotBuilt},
+    {271, "Claims Review", RunNotBuilt, 0, Acq(AcqSecurity::clmRev)},
+    {272, "Print Claims", RunNotBuilt, 0, Acq(AcqSecurity::clmPrt)},
+    {282, "Budget Status Report", RunNotBuilt, 0, Man(AcqSecurity::rptBSR)},
+    {283, "Budget Codes Report", RunNotBuilt, 0, Man(AcqSecurity::rptTB)},
+    {284, "PO Lines by Vendor Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
+    {285, "Vendor Contracts Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
+    {291, "Acquisitions Parameters", RunNotBuilt, 0, Man(AcqSecurity::apEdit)},
+    {292, "Workslip Printer Options", RunNotBuilt},
+    {310, "Outstanding Payables", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+    {320, "Cheque Runs", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+    {330, "Cheque Updates", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+    {340, "Tax Report", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+    {350, "Tax Report", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+};
+
+const Command* FindCommand(unsigned number) {
+  for (const Command& c : kCommands) {
+    if (c.number == number) return &c;
+  }
+  return nullptr;
+}
+
+// Menu state: the command is enabled exactly when its bit is set in the
+// framework's set of operations for the window.
+struct MenuBit {
+  unsigned command;
+  unsigned bit;
+};
+constexpr MenuBit kMenuBits[] = {
+    {13, 4},     {57603, 2},  {42423, 5},  {42012, 6},  {57607, 7},  {12, 8},    {57604, 9},
+    {42409, 10}, {42404, 11}, {42424, 12}, {42425, 13}, {42313, 14}, {42411, 15}, {57642, 24},
+};
+
+bool IsClipboardCommand(unsigned command) {
+  return command == 57632 || command == 57634 || command == 57635 || command == 57637;
+}
+
 }  // namespace
 
-LRESULT DispatchCommand(unsigned /*command*/, HWND /*hwnd*/) { return 0; }
+LRESULT DispatchCommand(unsigned command, HWND hwnd) {
+  if (const Command* c = FindCommand(command); c != nullptr) {
+    if (Lib_TraceOn()) Lib_Trace("command " + std::to_string(command) + " " + c->name);
+    c->run(*c, hwnd);
+  }
+  return 0;
+}
 
-bool IsModuleCommand(unsigned /*command*/, HWND /*hwnd*/) { return false; }
+bool IsModuleCommand(unsigned command, HWND hwnd) {
+  MucTools_SetCurrKtView(hwnd);
+  for (const MenuBit& m : kMenuBits) {
+    if (m.command == command) {
+      MucTools_EnableMenuItem(command, (MrProc_MrProcMenuSet(hwnd) >> m.bit) & 1u);
+      return true;
+    }
+  }
+  if (IsClipboardCommand(command)) {
+    MucTools_EnableEditMenu(hwnd == PwMucBase_hwndClient ? nullptr : hwnd);
+    return true;
+  }
+  return false;
+}
 
 bool Closing() { return closing; }
 bool StartedUp() { return startedUp; }

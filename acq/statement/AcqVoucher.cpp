@@ -1,5 +1,13 @@
-// AcqVoucher: Vouchers: listing, printing and voiding.
-// Nothing to set up at start-up yet.
+// AcqVoucher: vouchers: listing, printing and voiding. No voucher window is
+// part of this build yet.
+#include "acq/statement/AcqVoucher.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqVoucher {
+
+bool ActiveVoucher(HWND /*hwnd*/, int32_t& /*voucher*/, std::string& /*number*/) { return false; }
+
+}  // namespace acq::AcqVoucher
 
 ACQ_UNIT_EMPTY(AcqVoucher)

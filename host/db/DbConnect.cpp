@@ -175,11 +175,13 @@ DbCode _DbLogin(HDb& out, std::string_view server, std::string_view user,
   DbCode code = OpenChecked(server, user, password, conn, path, msg);
   if (code != kDbOk) return code;
   code = LoadSiteFacts(conn, msg);
+  if (code == kDbOk) code = LoadViewDefinitions(conn, msg);
   if (code != kDbOk) {
     CloseConnection(conn);
     return code;
   }
   DbSessionImpl* s = NewSession(conn, path);
+  s->holdsViews = true;
   s->server = server;
   s->user = user;
   s->database = database;
@@ -212,6 +214,7 @@ void _DbLogout(HDb* db) {
     CloseConnection(s->conn);
     s->conn = nullptr;
   }
+  if (s->holdsViews) ReleaseViewDefinitions();
   delete s;
   *db = nullptr;
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <mutex>
 
 #include "host/db/DbSession.h"
 #include "host/sys/LbStr.h"
@@ -373,6 +374,8 @@ DbCode WriteSingle(const DbsResultSet& set, void* result, size_t size, DbMsg& ms
 DbCode CallProcedure(DbSessionImpl* s, std::string_view text, std::string_view params,
                      bool& isCall, std::vector<DbsResultSet>& results, DbMsg& msg) {
   isCall = false;
+  static std::once_flag libraryProcedures;
+  std::call_once(libraryProcedures, Database_RegisterLibraryProcedures);
   std::string name(TrimBlanks(text));
   std::string args(params);
   DbsProcedure proc;

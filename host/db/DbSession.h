@@ -137,6 +137,9 @@ struct DbSessionImpl {
 
   // Prepared statements of the session's own SQL (row writes, key generator).
   std::unordered_map<std::string, sqlite3_stmt*> stmtCache;
+
+  // A log-in (not a clone): holds the view definitions until its log-out.
+  bool holdsViews = false;
 };
 
 namespace pwdb {
@@ -193,6 +196,11 @@ bool StoreCell(BktHandle bkt, int row, int col, const DbsValue& v, std::string& 
 bool CellForColumn(BktHandle bkt, int row, int col, const ColumnDef* def, DbsValue& out,
                    std::string& error);
 int Bind(sqlite3_stmt* stmt, int at, const DbsValue& v);
+
+// View definitions (DbView.cpp): read at log-in, made current, and held
+// until the matching release at log-out.
+DbCode LoadViewDefinitions(sqlite3* conn, DbMsg& msg);
+void ReleaseViewDefinitions();
 
 // A procedure call: `text` names a registered procedure, alone or as
 // "[exec] name args". `isCall` false means it is SQL.

@@ -9,9 +9,10 @@
 #include "host/sys/Bucket.h"
 
 // The definitions Bucket and the row of view `viewName` (kind 'L' lister,
-// 'E' editor). The Bucket belongs to the host (read-only, valid until log-
-// out); columns: view_name, kind, source, key_columns, where_clause,
-// order_by, caption, dialog_template, linked_view. False when unknown.
+// 'E' editor). The Bucket belongs to the host (read-only, valid until the
+// last logged-in session logs out); columns: view_name, kind, source,
+// key_columns, where_clause, order_by, caption, dialog_template,
+// linked_view. False when unknown or of the other kind.
 bool DbView_GetListViewBktRow(std::string_view viewName, BktHandle& bkt, int& row);
 bool DbView_GetEdViewBktRow(std::string_view viewName, BktHandle& bkt, int& row);
 // The editor linked to lister `listerView` (its linked_view).

@@ -6,6 +6,10 @@
 // the loop goes on. A WM_CLOSE for the client (or frame) that arrives
 // through the queue counts the same way.
 //
+// Actions on windows (window, select, sort, search, field, press, key,
+// framework, show) go to the framework (MrUi.h), which does them on the top
+// window; the frame's own keys are the module's accelerator table 1.
+//
 // Shut-down order: phase closing, the frame window destroyed (and with it
 // the client and every module window), phase terminating with the units'
 // Terminate procedures, then the module's unload (the termination chain).
@@ -23,10 +27,12 @@
 #include "host/db/PwDb.h"
 #include "host/frame/FrameMenu.h"
 #include "host/frame/Loader.h"
+#include "host/mr/MrUi.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
 #include "host/sys/LbStr.h"
 #include "host/sys/RunTime.h"
+#include "host/win32/Dialog.h"
 
 namespace {
 
@@ -35,6 +41,8 @@ constexpr LRESULT kStartupFailed = -1;
 constexpr const char* kDefaultLocation = "MAIN";
 constexpr const char* kDatabaseName = "acq";
 constexpr int kFrameWidth = 1024, kFrameHeight = 768;
+// The module's accelerator table of the frame's general keys.
+constexpr int kFrameAccelerators = 1;
 
 // The client window while the frame exists; the frame forwards its close.
 HWND frameClient = nullptr;
@@ -182,6 +190,11 @@ class FrameLoop {
 
   // True when the action closed the frame.
   bool Execute(const UiAction& action) {
+    if (action.IsWindowAction()) {
+      std::string error;
+      if (!MrUi_RunWindowAction(action, error)) driver_.ActionFailed(error);
+      return false;
+    }
     switch (action.kind) {
       case UiAction::Kind::Command:
         SendMessageW(client_, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(action.message), 0), 0);
@@ -197,6 +210,8 @@ class FrameLoop {
         return false;
       case UiAction::Kind::Close:
         return Close();
+      default:
+        break;
     }
     return false;
   }
@@ -283,6 +298,9 @@ int RunClient(const Options& o) {
     return FinalStatus(*driver, kExitStartup);
   }
   module.setHwnd()(windows.frame, windows.client);
+  // The frame's keys come from the module's resources, loaded by now.
+  _Win32_SetAccelTable(windows.frame,
+                       LoadAcceleratorsW(LbUtil_LanguageInstance(), kFrameAccelerators));
   SendMessageW(windows.client, WM_SIZE, 0,
                static_cast<LPARAM>(MAKEWPARAM(kFrameWidth, kFrameHeight)));
 

@@ -5,7 +5,11 @@
 // finder. Listers and editors are context windows (PwMr.h): children of the
 // client window, asked before the module closes. They are dialogs (a
 // template from the definition, or a generic one) whose module dialog
-// procedure sees every message the framework does not consume.
+// procedure sees every message the framework does not consume; its
+// WM_INITDIALOG carries the HLISTER or HEDITOR in lParam. A command (menu
+// or accelerator) that neither handles goes on to the client window.
+// A lister opens, creates and deletes records only through its linked
+// editor (the definition's linked_view); without one it only lists.
 #pragma once
 
 #include <cstdint>
@@ -68,7 +72,8 @@ std::vector<int> MrLister_Selection(HLISTER lister);
 void MrLister_SetSelection(HLISTER lister, const std::vector<int>& rows);
 // A search criterion: rows whose `column` starts with `value` (text) or
 // equals it (numbers, dates); an empty value drops the criterion. The search
-// runs on kMrSearch.
+// runs on kMrSearch. False when the column is not searchable or the value
+// does not fit it.
 bool MrLister_SetSearch(HLISTER lister, std::string_view column, std::string_view value);
 // Sorts the shown rows on a column (descending when `descending`).
 bool MrLister_Sort(HLISTER lister, std::string_view column, bool descending);
@@ -79,6 +84,9 @@ using HEDITOR = EditorImpl*;
 // Opens an editor from definition `viewName` on the record that `where`
 // selects ("" with `newRecord` for a new one), shows it, returns nullptr
 // (error shown) when the record cannot be loaded.
+// Before a record changes the editor asks the client window: 0x0E2C before
+// the first change of a saved record, 0x0E2D before a new record or a copy,
+// wParam the editor's window; 0 refuses (MrProc_MrWndProc allows both).
 HEDITOR MrEditor_Open(HENVIR envir, std::string_view viewName, DLGPROC dlgProc, HWND parent,
                       std::string_view where, bool newRecord, std::string_view caption);
 HWND MrEditor_Hwnd(HEDITOR editor);
@@ -97,8 +105,9 @@ bool MrEditor_Save(HEDITOR editor);
 // ---- the framework on the top window ------------------------------------------------------
 // The top context window: the one made current last (KtWin: the active one).
 HWND KtWin_GetTopKtWnd();
-// Runs framework code `code` on the top context window; false when the code
-// is not available there.
+// Runs framework code `code` on the top context window, on the session of
+// the window's environment (`session` is not used); false when the code is
+// not available there or the window's action failed or was declined.
 bool MrProc_MrProcCmd(HDb session, int code, HWND client);
 // Bit k set: code k available on `hwnd` (framework codes, plus the bits the
 // module gave the window with MrProc_SetWindowMenuBits).

@@ -64,10 +64,13 @@ void MrProc_CloseAllContextWindows(HWND client) {
   }
 }
 
-// FIXME: the framework's own messages (record changes, notifications,
-// modal ends) get their handling with the lister/editor framework; until
-// then every message takes the default handling.
+// Record-change requests (0x0E2C edit, 0x0E2D new or copy) reach the
+// framework once the module's own checks passed: the framework allows them.
+// FIXME: notifications and modal ends (0x0E2B, 0x0E2F, 0x0E30, 0x0EF2,
+// 0x0EF3) are not sent by this framework and take the default handling.
 LRESULT MrProc_MrWndProc(HDb, LPARAM lParam, WPARAM wParam, UINT msg, HWND hwnd) {
+  constexpr UINT kRecordEdit = 0x0E2C, kRecordNew = 0x0E2D;
+  if (msg == kRecordEdit || msg == kRecordNew) return 1;
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 

@@ -34,12 +34,16 @@ void MucTools_SizeYoink(LPARAM lParam, WPARAM wParam, HWND hwnd);
 void MucTools_ReposMinimizedDlg(HWND hwnd);
 
 // ---- window tools of the lister/editor windows ----------------------------------------
-// Makes `hwnd` the current view (the top context window).
+// Makes `hwnd` the current view (the top context window). A dialog
+// becomes the current view when it is created; when the current view is
+// destroyed, the one current before it is current again.
 void MucTools_SetCurrKtView(HWND hwnd);
+// The current view; nullptr when no window made current is left.
+HWND MucTools_GetCurrKtView();
 // Enables or disables command `command` in the frame's menu.
 void MucTools_EnableMenuItem(UINT command, bool enabled);
 bool MucTools_IsMenuItemEnabled(UINT command);
-// Enables the clipboard commands (cut 57635, copy 57634, paste 57637, undo
+// Enables the clipboard commands (cut 57635, copy 57634, paste 57637, clear
 // 57632) for the focused control of `hwnd`; all disabled for nullptr.
 void MucTools_EnableEditMenu(HWND hwnd);
 // Runs a clipboard command on the focused control of `hwnd`.

@@ -12,6 +12,8 @@
 //                              decimal or 0x..; the result is transcribed
 //   post MSG WPARAM LPARAM     action: PostMessageW to the client
 //   close                      action: the frame's close (WM_CLOSE)
+//   window, select, sort, search, field, press, key, framework, show
+//                              actions on the top window (UiDriver.h)
 //   answer msgbox yes|no|ok|cancel|retry|abort|ignore ["substring"]
 //                              answers a message box; with a substring the
 //                              box text must contain it
@@ -30,11 +32,15 @@
 // its expect lines are checked, in that order. After a failure no further
 // action is handed out, so the frame closes.
 //
+// A window action that cannot be done as written (no such row, button or
+// window) fails the run.
+//
 // Transcript lines, one per event, flushed as written: `msgbox "Caption"
 // "Text" -> Yes`, `credentials "reason" -> alice`, `text "prompt" ->
 // "value"`, `notice kind text`, `action command 161`, `result 0x0BD0 -> -1`,
-// `fail <reason>`. Passwords are never written: credentials show the user
-// only, and secret text answers show as (secret).
+// `fail <reason>`, and for `show` the window's lines (Ui_WindowViewLines).
+// Passwords are never written: credentials show the user only, and secret
+// text answers show as (secret).
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -329,6 +335,14 @@ class ScriptDriver final : public UiDriver {
       Write("result " + std::string(text));
     else
       Write("notice " + std::string(kind) + " " + std::string(text));
+  }
+
+  void ShowWindow(const UiWindowView& view) override {
+    for (const std::string& line : Ui_WindowViewLines(view)) Write(line);
+  }
+
+  void ActionFailed(std::string_view reason) override {
+    Fail(Where() + ": " + std::string(reason));
   }
 
   std::optional<std::string> NextAction() override {

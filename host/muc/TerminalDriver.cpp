@@ -86,6 +86,19 @@ constexpr const char* kHelp =
     "  send MSG WPARAM LPARAM    send a message to the client window (decimal or 0x..)\n"
     "  post MSG WPARAM LPARAM    post a message to the client window\n"
     "  close, quit               close the frame\n"
+    "On the top window (the one opened or made current last):\n"
+    "  show                      show its fields, buttons and rows\n"
+    "  window \"caption\"          make the window whose caption has this text current\n"
+    "  select N [N ...]          select rows by number; select \"text\": rows containing it;\n"
+    "                            select none\n"
+    "  sort COLUMN [asc|desc]    sort the rows on a column\n"
+    "  search COLUMN \"value\"     search for rows whose column starts with (or is) value\n"
+    "  field NAME \"value\"        type a value into a field\n"
+    "  press ID                  click a button (its id or name)\n"
+    "  key \"KEY\"                 press a key: \"Enter\", \"Escape\", \"Ctrl+F\", \"F5\"\n"
+    "  framework CODE            framework code: 4 delete, 5 next, 6 previous, 8 edit,\n"
+    "                            10 first, 11 last, 12 new, 13 copy, 14 save,\n"
+    "                            15 cancel changes, 17 search, 24 refresh\n"
     "  help                      this text\n";
 
 class TerminalDriver final : public UiDriver {
@@ -132,6 +145,15 @@ class TerminalDriver final : public UiDriver {
   void Notice(std::string_view kind, std::string_view text) override {
     if (kind == "hourglass") return;  // a person sees the cursor, not a message
     std::cout << "(" << kind << ") " << text << '\n' << std::flush;
+  }
+
+  void ShowWindow(const UiWindowView& view) override {
+    for (const std::string& line : Ui_WindowViewLines(view)) std::cout << line << '\n';
+    std::cout << std::flush;
+  }
+
+  void ActionFailed(std::string_view reason) override {
+    std::cout << "(not done) " << reason << '\n' << std::flush;
   }
 
   std::optional<std::string> NextAction() override {

@@ -1,6 +1,7 @@
 // The words and actions shared by the script and terminal drivers, and the
 // frame's parse of the action texts the drivers hand it.
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -92,6 +93,104 @@ bool Ui_ParseNumber(std::string_view text, bool allowNegative, int64_t& out) {
   return true;
 }
 
+namespace {
+
+// An action on the top window into `out`. False with `error` empty when
+// the verb is none of them, with `error` set when its arguments are wrong.
+bool ParseWindowAction(const std::vector<UiWord>& w, UiAction& out, std::string& error) {
+  using K = UiAction::Kind;
+  const std::string& verb = w[0].text;
+  out = UiAction{};
+  auto fail = [&](const char* usage) {
+    error = std::string("'") + verb + "' needs " + usage;
+    return false;
+  };
+  if (verb == "show") {
+    if (w.size() != 1) return fail("no arguments");
+    out.kind = K::Show;
+    return true;
+  }
+  if (verb == "window") {
+    if (w.size() != 2 || w[1].text.empty()) return fail("one \"caption substring\"");
+    out.kind = K::Window;
+    out.text = w[1].text;
+    return true;
+  }
+  if (verb == "select") {
+    out.kind = K::Select;
+    if (w.size() == 2 && w[1].quoted) {
+      if (w[1].text.empty()) return fail("row numbers, one non-empty \"text\", or none");
+      out.text = w[1].text;
+      return true;
+    }
+    if (w.size() == 2 && w[1].text == "none") return true;
+    for (size_t i = 1; i < w.size(); ++i) {
+      int64_t n = 0;
+      if (w[i].quoted || !Ui_ParseNumber(w[i].text, false, n) || n < 1 || n > INT32_MAX)
+        return fail("row numbers (1 is the first row), one \"text\", or none");
+      out.rows.push_back(static_cast<int>(n));
+    }
+    if (out.rows.empty()) return fail("row numbers (1 is the first row), one \"text\", or none");
+    return true;
+  }
+  if (verb == "sort") {
+    if (w.size() < 2 || w.size() > 3 || w[1].text.empty() ||
+        (w.size() == 3 && w[2].text != "asc" && w[2].text != "desc"))
+      return fail("COLUMN and optionally asc or desc");
+    out.kind = K::Sort;
+    out.name = w[1].text;
+    out.descending = w.size() == 3 && w[2].text == "desc";
+    return true;
+  }
+  if (verb == "search" || verb == "field") {
+    if (w.size() != 3 || w[1].text.empty())
+      return fail(verb == "search" ? "COLUMN \"value\"" : "NAME \"value\"");
+    out.kind = verb == "search" ? K::Search : K::Field;
+    out.name = w[1].text;
+    out.text = w[2].text;
+    return true;
+  }
+  if (verb == "press") {
+    if (w.size() != 2 || w[1].text.empty()) return fail("one button id or name");
+    out.kind = K::Press;
+    out.name = w[1].text;
+    return true;
+  }
+  if (verb == "key") {
+    if (w.size() != 2 || w[1].text.empty()) return fail("one key name (\"Ctrl+F\", \"Enter\")");
+    out.kind = K::Key;
+    out.text = w[1].text;
+    return true;
+  }
+  if (verb == "framework") {
+    int64_t code = 0;
+    if (w.size() != 2 || !Ui_ParseNumber(w[1].text, false, code) || code > 31)
+      return fail("one framework code (0 to 31)");
+    out.kind = K::Framework;
+    out.message = static_cast<uint32_t>(code);
+    return true;
+  }
+  return false;
+}
+
+// A word that parses back to `text`: bare when it is a plain word, else in
+// quotes with only \" and \\ escaped (the escapes Ui_SplitWords reads).
+std::string Word(std::string_view text, bool forceQuotes) {
+  bool plain = !forceQuotes && !text.empty() && text[0] != '#' && text[0] != '"';
+  for (char c : text)
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\\') plain = false;
+  if (plain) return std::string(text);
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+}  // namespace
+
 bool Ui_ParseActionWords(const std::vector<UiWord>& words, UiAction& out, std::string& error) {
   if (words.empty()) {
     error = "empty action";
@@ -112,7 +211,9 @@ bool Ui_ParseActionWords(const std::vector<UiWord>& words, UiAction& out, std::s
       error = "'command' needs one command number (0 to 65535)";
       return false;
     }
-    out = UiAction{UiAction::Kind::Command, static_cast<uint32_t>(id), 0, 0};
+    out = UiAction{};
+    out.kind = UiAction::Kind::Command;
+    out.message = static_cast<uint32_t>(id);
     return true;
   }
   if (verb == "send" || verb == "post") {
@@ -123,12 +224,15 @@ bool Ui_ParseActionWords(const std::vector<UiWord>& words, UiAction& out, std::s
       error = "'" + verb + "' needs MSG WPARAM LPARAM (numbers, decimal or 0x..)";
       return false;
     }
-    out = UiAction{verb == "send" ? UiAction::Kind::Send : UiAction::Kind::Post,
-                   static_cast<uint32_t>(msg), static_cast<uintptr_t>(wParam),
-                   static_cast<intptr_t>(lParam)};
+    out = UiAction{};
+    out.kind = verb == "send" ? UiAction::Kind::Send : UiAction::Kind::Post;
+    out.message = static_cast<uint32_t>(msg);
+    out.wParam = static_cast<uintptr_t>(wParam);
+    out.lParam = static_cast<intptr_t>(lParam);
     return true;
   }
-  error = "unknown action '" + verb + "'";
+  if (ParseWindowAction(words, out, error)) return true;
+  if (error.empty()) error = "unknown action '" + verb + "'";
   return false;
 }
 
@@ -156,6 +260,24 @@ std::string Ui_ActionText(const UiAction& action) {
       return buf;
     case UiAction::Kind::Close:
       break;
+    case UiAction::Kind::Window: return "window " + Word(action.text, true);
+    case UiAction::Kind::Select: {
+      if (!action.text.empty()) return "select " + Word(action.text, true);
+      if (action.rows.empty()) return "select none";
+      std::string out = "select";
+      for (int row : action.rows) out += " " + std::to_string(row);
+      return out;
+    }
+    case UiAction::Kind::Sort:
+      return "sort " + Word(action.name, false) + (action.descending ? " desc" : " asc");
+    case UiAction::Kind::Search:
+      return "search " + Word(action.name, false) + " " + Word(action.text, true);
+    case UiAction::Kind::Field:
+      return "field " + Word(action.name, false) + " " + Word(action.text, true);
+    case UiAction::Kind::Press: return "press " + Word(action.name, false);
+    case UiAction::Kind::Key: return "key " + Word(action.text, true);
+    case UiAction::Kind::Framework: return "framework " + std::to_string(action.message);
+    case UiAction::Kind::Show: return "show";
   }
   return "close";
 }

@@ -20,6 +20,35 @@ enum class MsgIcon : int { None = 0, Error = 0x10, Question = 0x20, Warning = 0x
 // A person's credentials given at a security prompt.
 struct Credentials { std::string user; std::string password; };
 
+// What a person sees of a window: caption, fields, buttons and labels in
+// template order, and for a lister its column headings and rows with the
+// selection. Built by the framework (MrUi.h), shown by the driver.
+struct UiWindowView {
+  std::string caption;
+  std::string kind;   // "dialog 100", "lister vendor_find", "editor vendor, changed"
+  struct Item {
+    enum class Kind { Field, Button, Label } kind = Kind::Field;
+    int id = 0;
+    std::string name;    // Field: the name a script gives it (column, or the id)
+    std::string text;    // Field: its value; Button, Label: the text
+    bool enabled = true;
+    bool isDefault = false;
+  };
+  std::vector<Item> items;
+  std::vector<std::string> headings;   // empty: no list
+  struct Row {
+    std::vector<std::string> cells;
+    bool selected = false;
+  };
+  std::vector<Row> rows;
+};
+// The view as transcript lines: `window "Caption" (kind)`, then indented
+// `field name = value` (read-only ones marked), `button ID "Text"`
+// [default] [disabled], `label "Text"`, `columns | heading | ...` and
+// `row N | cell | ...` with `*` after N for a selected row. Control
+// characters in values are escaped, so each line stays one line.
+std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view);
+
 class UiDriver {
  public:
   virtual ~UiDriver() = default;
@@ -35,6 +64,12 @@ class UiDriver {
   // Something a person would have seen without answering: a window opened
   // or closed, the hourglass, a status line. `kind` is one word.
   virtual void Notice(std::string_view kind, std::string_view text) = 0;
+  // Shows a window's content (the `show` action). Default: each line of
+  // Ui_WindowViewLines as a notice of kind "show".
+  virtual void ShowWindow(const UiWindowView& view);
+  // An action that could not be done as given (no such row, button or
+  // window): a script fails the run; a person is told. Default: a notice.
+  virtual void ActionFailed(std::string_view reason) { Notice("error", reason); }
   // Whether a script or person still has actions for the frame; the next
   // one. Terminal: reads a command line; script: the next action line.
   virtual std::optional<std::string> NextAction() = 0;
@@ -49,19 +84,40 @@ class UiDriver {
   virtual void Finish() {}
 };
 
-// An action for the frame as NextAction spells it: "command N",
-// "send MSG WPARAM LPARAM", "post MSG WPARAM LPARAM" or "close". Numbers are
-// decimal (LPARAM may be negative) or hexadecimal "0x..".
+// An action for the frame as NextAction spells it. Numbers are decimal
+// (LPARAM may be negative) or hexadecimal "0x..".
+//   command N | send MSG WPARAM LPARAM | post MSG WPARAM LPARAM | close
+// and the actions on the top window (the current view):
+//   window "caption substring"   make the first window whose caption has it current
+//   select N [N ...] | select "text" | select none
+//                                lister rows by number (1 first), or every row
+//                                with a column that contains the text
+//   sort COLUMN [asc|desc]       sort the lister's rows
+//   search COLUMN "value"        set a search criterion and run the search
+//   field NAME "value"           type into a field (name or control id)
+//   press ID                     click a button (id, or its name)
+//   key "KEY"                    a key: "Ctrl+F", "F5", "Enter", "Escape"
+//   framework CODE               a framework code (MrFramework.h)
+//   show                         show the window's content
 struct UiAction {
-  enum class Kind { Command, Send, Post, Close };
+  enum class Kind {
+    Command, Send, Post, Close,
+    Window, Select, Sort, Search, Field, Press, Key, Framework, Show,
+  };
   Kind kind = Kind::Close;
-  uint32_t message = 0;   // the command id for Command
+  uint32_t message = 0;   // Command: the command id; Framework: the code
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
+  std::string name;       // Sort, Search: the column; Field: the field; Press: the button
+  std::string text;       // Window: caption part; Select: text; Search, Field: value; Key: key
+  std::vector<int> rows;  // Select by numbers; empty with `text` empty: none
+  bool descending = false;  // Sort
+  bool IsWindowAction() const { return kind >= Kind::Window; }
 };
 // False with `error` set when `text` is not an action.
 bool Ui_ParseAction(std::string_view text, UiAction& out, std::string* error);
-// The normalized text of an action ("send 0x0BD0 0 0").
+// The normalized text of an action ("send 0x0BD0 0 0"), parsed back to
+// the same action.
 std::string Ui_ActionText(const UiAction& action);
 
 // The driver the host uses; the frame installs one before loading the

@@ -89,6 +89,7 @@ std::string Substitute(std::string_view format, std::string_view arg) {
 std::mutex& ResourceLock() { static std::mutex m; return m; }
 ResourceProc g_resourceLoad = nullptr;
 ResourceProc g_resourceUnload = nullptr;
+std::atomic<HINSTANCE> g_languageInstance{nullptr};   // see LbUtil_LanguageInstance
 
 std::string Unescape(std::string_view s) {
   std::string out;
@@ -349,6 +350,7 @@ bool LbUtil_LoadLanguageDLL(uintptr_t /*a*/, uintptr_t /*b*/, std::string_view m
     if (resInstance != nullptr) {
       HINSTANCE previous = *resInstance;
       *resInstance = AddInstance(std::move(table));
+      g_languageInstance.store(*resInstance);
       // A table loaded before (a reload without unload) is freed here.
       if (previous != nullptr && previous != inst) {
         std::lock_guard lock(InstancesLock());
@@ -371,6 +373,8 @@ void LbUtil_UnLoadLanguageDLL(HINSTANCE* resInstance, HINSTANCE inst) {
     std::lock_guard lock(InstancesLock());
     if (Instances().count(*resInstance) == 0 || !(*resInstance)->language) return;
   }
+  HINSTANCE unloaded = *resInstance;
+  g_languageInstance.compare_exchange_strong(unloaded, nullptr);
   Lib_UnregisterInstance(*resInstance);
   *resInstance = inst;  // the library itself is the resource instance again
 }
@@ -380,6 +384,18 @@ std::string LbUtil_LoadString(HINSTANCE resInstance, int id) {
   if (resInstance == nullptr || Instances().count(resInstance) == 0) return {};
   auto it = resInstance->strings.find(id);
   return it == resInstance->strings.end() ? std::string() : it->second;
+}
+
+HINSTANCE LbUtil_LanguageInstance() { return g_languageInstance.load(); }
+
+std::string LbUtil_ResourceFilePath(HINSTANCE resInstance, std::string_view extension) {
+  std::lock_guard lock(InstancesLock());
+  if (resInstance == nullptr || Instances().count(resInstance) == 0 || !resInstance->language)
+    return {};
+  // A language library's path is its string table, "<module>.<lang>.str".
+  const std::string& table = resInstance->path;
+  return table.substr(0, table.size() - std::string_view(".str").size()) + "." +
+         std::string(extension);
 }
 
 // ---- trace ---------------------------------------------------------------------------

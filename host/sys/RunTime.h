@@ -91,6 +91,14 @@ bool LbUtil_LoadLanguageDLL(uintptr_t a, uintptr_t b, std::string_view module,
 void LbUtil_UnLoadLanguageDLL(HINSTANCE* resInstance, HINSTANCE inst);
 // String `id` of the language library (caption, "|", text); "" when absent.
 std::string LbUtil_LoadString(HINSTANCE resInstance, int id);
+// The language library's resource file of another kind, beside its string
+// table: "<folder>/<module>.<lang>.<extension>" ("dlg": dialog templates and
+// accelerator tables). "" when `resInstance` is no language library.
+std::string LbUtil_ResourceFilePath(HINSTANCE resInstance, std::string_view extension);
+// The language library loaded last and not unloaded (the module's): where
+// the host finds the dialog templates its view definitions name and the
+// frame's accelerator table. nullptr when none is loaded.
+HINSTANCE LbUtil_LanguageInstance();
 
 // ---- trace ---------------------------------------------------------------------------
 // The host's trace: off unless the environment variable ACQ_TRACE is set or

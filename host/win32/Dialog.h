@@ -5,6 +5,7 @@
 // library ("<module>.<lang>.dlg", see RunTime.h), rendered by the UI driver.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,24 @@ int GetDefaultDlgButton(HWND dialog);
 // Focus within a dialog (the control edit commands apply to).
 void SetDlgFocus(HWND dialog, int id);
 int GetDlgFocus(HWND dialog);
+// Check boxes.
+bool CheckDlgButton(HWND dialog, int id, bool checked);
+bool IsDlgButtonChecked(HWND dialog, int id);
+
+// Notification codes in the high word of WM_COMMAND's wParam: a button
+// clicked (also a menu command), a command from an accelerator, an edit
+// control whose text the user changed (the text is already in place).
+constexpr uint16_t BN_CLICKED = 0;
+constexpr uint16_t ACCEL_COMMAND = 1;
+constexpr uint16_t EN_CHANGE = 0x0300;
+
+// What the window system tells the user interface about dialogs: created
+// (after WM_INITDIALOG) and destroyed (before WM_DESTROY reaches the
+// procedure). The user-interface library installs the observer; nullptr
+// removes it.
+enum class DialogEvent { Created, Destroyed };
+using DialogObserver = void (*)(HWND dialog, DialogEvent event);
+void _Win32_SetDialogObserver(DialogObserver observer);
 
 // Accelerator tables: key names ("Ctrl+F", "F3", "Enter") to commands.
 struct AcceleratorImpl;

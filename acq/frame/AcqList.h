@@ -1,0 +1,28 @@
+// AcqList: the list windows behind the find windows: the POs of a
+// statement, and the statements of a PO or of a voucher.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/win32/Win32.h"
+
+namespace acq::AcqList {
+
+// Command 154: the POs of the active statement.
+void ListPosOfActiveStatement(HWND active);
+// Command 213: the statements of the active PO or voucher.
+void ListStatementsOfActive(HWND active);
+// Command 242: the list that fits the active window (statements for a PO
+// window, POs for a statement window, statements for a voucher window).
+void ListForActive(HWND active);
+
+bool IsListWindow(HWND hwnd);
+// The first selected PO or statement of a list window.
+bool SelectedPo(HWND hwnd, int32_t& po, std::string& number);
+bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number);
+
+void Initialize();
+void Terminate();
+
+}  // namespace acq::AcqList

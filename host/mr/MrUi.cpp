@@ -1,0 +1,350 @@
+// The UI drivers' actions on the top window, done the way a person does
+// them: typing into a field changes the control and tells the dialog
+// (EN_CHANGE), a click is WM_COMMAND with the button's id, a key goes
+// through the window's accelerator table, then the frame's, then the
+// dialog keys (Enter: the default button, Escape: cancel).
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+#include "host/mr/MrInternal.h"
+#include "host/mr/MrUi.h"
+#include "host/mr/PwMr.h"
+#include "host/muc/MucTools.h"
+
+namespace mr {
+
+// Modal windows of the framework, innermost last (see RunModal).
+std::vector<HWND>& ModalWindows() {
+  static auto* windows = new std::vector<HWND>;
+  return *windows;
+}
+
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// The window actions apply to: the innermost modal window while one waits,
+// else the current view.
+HWND Target() {
+  std::vector<HWND>& modal = ModalWindows();
+  while (!modal.empty() && !IsWindow(modal.back())) modal.pop_back();
+  return modal.empty() ? KtWin_GetTopKtWnd() : modal.back();
+}
+
+bool Fail(std::string& error, std::string reason) {
+  error = std::move(reason);
+  return false;
+}
+
+// A button's text as a person reads it ("&Open" reads "Open").
+std::string Label(std::string_view text) {
+  std::string out;
+  for (char c : text)
+    if (c != '&') out.push_back(c);
+  return out;
+}
+
+bool IsNumber(std::string_view s) {
+  return !s.empty() && s.size() <= 5 && std::all_of(s.begin(), s.end(), [](char c) {
+           return std::isdigit(static_cast<unsigned char>(c));
+         });
+}
+
+// Control `which` (an id, a name, or for buttons the text) of one of the
+// kinds `fits` accepts; nullptr when there is none.
+template <typename Fits>
+const DialogControl* FindControl(const DialogTemplate& t, std::string_view which, Fits fits) {
+  const int id = IsNumber(which) ? std::stoi(std::string(which)) : -1;
+  const std::string wanted = Lower(which);
+  for (const DialogControl& c : t.controls)
+    if (fits(c.kind) && (c.id == id || (!c.name.empty() && Lower(c.name) == wanted))) return &c;
+  for (const DialogControl& c : t.controls)
+    if (fits(c.kind) && c.kind == ControlKind::Button && Lower(Label(c.text)) == wanted) return &c;
+  return nullptr;
+}
+
+bool IsField(ControlKind k) { return k == ControlKind::Edit || k == ControlKind::Check; }
+bool IsButton(ControlKind k) { return k == ControlKind::Button; }
+
+void Click(HWND hwnd, int id) {
+  SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), BN_CLICKED), 0);
+}
+
+// Dialogs under `root` (itself included), newest first.
+void CollectDialogs(HWND root, std::vector<HWND>& out) {
+  if (IsDialog(root)) out.push_back(root);
+  for (HWND child = GetFirstChild(root); child; child = GetNextSibling(child))
+    CollectDialogs(child, out);
+}
+
+bool SelectWindow(const UiAction& a, std::string& error) {
+  std::vector<HWND> dialogs;
+  if (!ModalWindows().empty()) {
+    dialogs.push_back(Target());
+  } else {
+    HWND root = PwMucBase_hwndFrame ? PwMucBase_hwndFrame : Target();
+    while (root && GetParent(root)) root = GetParent(root);
+    if (root) CollectDialogs(root, dialogs);
+  }
+  for (HWND hwnd : dialogs) {
+    if (GetWindowTextW(hwnd).find(a.text) == std::string::npos) continue;
+    MucTools_SetCurrKtView(hwnd);
+    if (UiDriver* driver = Ui_Driver())
+      driver->Notice("window", "current " + Quoted(GetWindowTextW(hwnd)));
+    return true;
+  }
+  return Fail(error, ModalWindows().empty()
+                         ? "no window's caption contains " + Quoted(a.text)
+                         : Quoted(GetWindowTextW(Target())) + " waits for an answer first");
+}
+
+// The text of row `row` of the lister as shown, one cell per column.
+std::vector<std::string> RowCells(HLISTER lister, int row) {
+  std::vector<std::string> cells;
+  for (const ViewColumn& c : lister->def.columns) {
+    int col = _BktGetColNum(lister->rows, c.name);
+    cells.push_back(col ? FormatCell(lister->rows, row, col, c.format) : std::string());
+  }
+  return cells;
+}
+
+bool SelectRows(HWND top, const UiAction& a, std::string& error) {
+  HLISTER lister = MrLister_FromHwnd(top);
+  if (lister == nullptr) return Fail(error, Quoted(GetWindowTextW(top)) + " has no rows to select");
+  const int count = _BktCountAll(lister->rows);
+  std::vector<int> rows;
+  if (!a.text.empty()) {
+    const std::string wanted = Lower(a.text);
+    for (int row = 1; row <= count; ++row)
+      for (const std::string& cell : RowCells(lister, row))
+        if (Lower(cell).find(wanted) != std::string::npos) {
+          rows.push_back(row);
+          break;
+        }
+    if (rows.empty()) return Fail(error, "no row contains " + Quoted(a.text));
+  }
+  for (int row : a.rows) {
+    if (row > count)
+      return Fail(error, "there is no row " + std::to_string(row) + " (" +
+                             std::to_string(count) + " rows)");
+    rows.push_back(row);
+  }
+  MrLister_SetSelection(lister, rows);
+  return true;
+}
+
+bool SortRows(HWND top, const UiAction& a, std::string& error) {
+  HLISTER lister = MrLister_FromHwnd(top);
+  if (lister == nullptr) return Fail(error, Quoted(GetWindowTextW(top)) + " has no rows to sort");
+  if (lister->def.Column(a.name) == nullptr || !MrLister_Sort(lister, a.name, a.descending))
+    return Fail(error, "the list has no column " + Quoted(a.name));
+  return true;
+}
+
+bool Search(HWND top, const UiAction& a, std::string& error) {
+  HLISTER lister = MrLister_FromHwnd(top);
+  if (lister == nullptr) return Fail(error, Quoted(GetWindowTextW(top)) + " cannot be searched");
+  const ViewColumn* c = lister->def.Column(a.name);
+  if (c == nullptr || !c->searchable)
+    return Fail(error, "the list cannot be searched on " + Quoted(a.name));
+  std::string refused;
+  if (!SetSearchCriterion(lister, a.name, a.text, refused)) {
+    ShowUserError(top, GetWindowTextW(top), refused);
+    return true;
+  }
+  MrProc_MrProcCmd(nullptr, kMrSearch, PwMucBase_hwndClient);
+  return true;
+}
+
+bool TypeIntoField(HWND top, const UiAction& a, std::string& error) {
+  const DialogTemplate* t = GetDialogTemplate(top);
+  const DialogControl* c = t ? FindControl(*t, a.name, IsField) : nullptr;
+  if (c == nullptr)
+    return Fail(error, Quoted(GetWindowTextW(top)) + " has no field " + Quoted(a.name));
+  if (!c->enabled) return Fail(error, "the field " + Quoted(a.name) + " is read-only");
+  const int id = c->id;
+  SetDlgFocus(top, id);
+  if (c->kind == ControlKind::Check) {
+    const std::string v = Lower(a.text);
+    const bool on = v == "1" || v == "yes" || v == "y" || v == "on" || v == "true";
+    if (!on && v != "0" && v != "no" && v != "n" && v != "off" && v != "false")
+      return Fail(error, "a check box takes yes or no, not " + Quoted(a.text));
+    CheckDlgButton(top, id, on);
+    Click(top, id);
+    return true;
+  }
+  SetDlgItemTextW(top, id, a.text);
+  SendMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), EN_CHANGE), 0);
+  return true;
+}
+
+bool Press(HWND top, const UiAction& a, std::string& error) {
+  const DialogTemplate* t = GetDialogTemplate(top);
+  const DialogControl* c = t ? FindControl(*t, a.name, IsButton) : nullptr;
+  if (c == nullptr)
+    return Fail(error, Quoted(GetWindowTextW(top)) + " has no button " + Quoted(a.name));
+  if (!c->enabled) return Fail(error, "the button " + Quoted(a.name) + " is disabled");
+  Click(top, c->id);
+  return true;
+}
+
+// `top` may be nullptr: with no window open the frame's keys still work.
+bool PressKey(HWND top, const UiAction& a, std::string& error) {
+  if (UINT command = top ? TranslateAcceleratorKey(top, a.text) : 0) {
+    SendMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(command), ACCEL_COMMAND), 0);
+    return true;
+  }
+  // The frame's keys are out of reach while a modal window waits.
+  if (ModalWindows().empty() && PwMucBase_hwndClient) {
+    if (UINT command = TranslateAcceleratorKey(PwMucBase_hwndFrame, a.text)) {
+      SendMessageW(PwMucBase_hwndClient, WM_COMMAND,
+                   MAKEWPARAM(static_cast<uint16_t>(command), ACCEL_COMMAND), 0);
+      return true;
+    }
+  }
+  const std::string key = Lower(a.text);
+  if (IsDialog(top) && (key == "enter" || key == "return")) {
+    const int id = GetDefaultDlgButton(top);
+    const DialogTemplate* t = GetDialogTemplate(top);
+    const DialogControl* c = t && id ? FindControl(*t, std::to_string(id), IsButton) : nullptr;
+    if (c && c->enabled) {
+      Click(top, id);
+      return true;
+    }
+  }
+  if (IsDialog(top) && (key == "escape" || key == "esc")) {
+    Click(top, IDCANCEL);
+    return true;
+  }
+  return Fail(error, "the key " + Quoted(a.text) + " does nothing" +
+                         (top ? " on " + Quoted(GetWindowTextW(top)) : std::string()));
+}
+
+bool RunFramework(HWND top, const UiAction& a, std::string& error) {
+  const int code = static_cast<int>(a.message);
+  if ((MrProc_MrProcMenuSet(top) & (1u << code)) == 0 ||
+      (!MrLister_FromHwnd(top) && !MrEditor_FromHwnd(top)))
+    return Fail(error, "framework code " + std::to_string(code) + " is not available on " +
+                           Quoted(GetWindowTextW(top)));
+  MrProc_MrProcCmd(nullptr, code, PwMucBase_hwndClient);   // a refusal is the window's to tell
+  return true;
+}
+
+}  // namespace
+
+void RunModal(HWND dialog, const std::function<bool()>& ended) {
+  ModalWindows().push_back(dialog);
+  for (;;) {
+    MSG msg;
+    bool quit = false;
+    while (!quit && PeekMessageW(msg, true)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));   // for the frame's loop
+        quit = true;
+      } else {
+        DispatchMessageW(msg);
+      }
+    }
+    UiDriver* driver = Ui_Driver();
+    if (quit || !IsWindow(dialog) || ended() || driver == nullptr) break;
+    std::optional<std::string> text = driver->NextAction();
+    if (!text) break;
+    UiAction action;
+    std::string error;
+    if (!Ui_ParseAction(*text, action, &error)) {
+      driver->ActionFailed("not an action: " + *text + " (" + error + ")");
+    } else if (!action.IsWindowAction()) {
+      driver->ActionFailed(Quoted(GetWindowTextW(dialog)) + " waits for an answer; '" + *text +
+                           "' cannot run now");
+    } else if (!MrUi_RunWindowAction(action, error)) {
+      driver->ActionFailed(error);
+    }
+  }
+  auto& modal = ModalWindows();
+  modal.erase(std::remove(modal.begin(), modal.end(), dialog), modal.end());
+}
+
+}  // namespace mr
+
+using namespace mr;
+
+bool MrUi_RunWindowAction(const UiAction& a, std::string& error) {
+  using K = UiAction::Kind;
+  if (a.kind == K::Window) return SelectWindow(a, error);
+  HWND top = Target();
+  if (a.kind == K::Key && top == nullptr) return PressKey(nullptr, a, error);
+  if (top == nullptr) return Fail(error, "no window is open");
+  MucTools_SetCurrKtView(top);
+  switch (a.kind) {
+    case K::Select: return SelectRows(top, a, error);
+    case K::Sort: return SortRows(top, a, error);
+    case K::Search: return Search(top, a, error);
+    case K::Field: return TypeIntoField(top, a, error);
+    case K::Press: return Press(top, a, error);
+    case K::Key: return PressKey(top, a, error);
+    case K::Framework: return RunFramework(top, a, error);
+    case K::Show:
+      if (UiDriver* driver = Ui_Driver()) driver->ShowWindow(MrUi_DescribeWindow(top));
+      return true;
+    default: return Fail(error, "not an action on a window");
+  }
+}
+
+UiWindowView MrUi_DescribeWindow(HWND hwnd) {
+  UiWindowView view;
+  view.caption = GetWindowTextW(hwnd);
+  const DialogTemplate* t = GetDialogTemplate(hwnd);
+  HLISTER lister = MrLister_FromHwnd(hwnd);
+  HEDITOR editor = MrEditor_FromHwnd(hwnd);
+  if (lister) {
+    view.kind = "lister " + lister->def.name;
+  } else if (editor) {
+    view.kind = "editor " + editor->def.name + (editor->isNew ? ", new" : "") +
+                (MrEditor_IsChanged(editor) ? ", changed" : "");
+  } else {
+    view.kind = t ? "dialog " + std::to_string(t->id) : "window";
+  }
+  if (t) {
+    for (const DialogControl& c : t->controls) {
+      UiWindowView::Item item;
+      item.id = c.id;
+      item.enabled = c.enabled;
+      switch (c.kind) {
+        case ControlKind::Edit:
+        case ControlKind::Check:
+          item.kind = UiWindowView::Item::Kind::Field;
+          item.name = c.name.empty() ? std::to_string(c.id) : c.name;
+          item.text = c.kind == ControlKind::Check ? (c.checked ? "Yes" : "No") : c.text;
+          break;
+        case ControlKind::Button:
+          item.kind = UiWindowView::Item::Kind::Button;
+          item.text = c.text;
+          item.isDefault = c.isDefault;
+          break;
+        case ControlKind::Static:
+          if (c.text.empty()) continue;
+          item.kind = UiWindowView::Item::Kind::Label;
+          item.text = c.text;
+          break;
+        case ControlKind::List:
+          continue;   // a lister's rows follow
+      }
+      view.items.push_back(std::move(item));
+    }
+  }
+  if (lister) {
+    for (const ViewColumn& c : lister->def.columns) view.headings.push_back(c.heading);
+    const std::vector<int>& sel = lister->selection;
+    for (int row = 1; row <= _BktCountAll(lister->rows); ++row)
+      view.rows.push_back(UiWindowView::Row{RowCells(lister, row),
+                                            std::binary_search(sel.begin(), sel.end(), row)});
+  }
+  return view;
+}

@@ -1,0 +1,216 @@
+// Dialog windows: a window of the dialog class whose procedure hands each
+// message to the dialog procedure and, when that did not handle it
+// (returned 0), to the default handling. The dialog keeps a copy of its
+// template whose controls carry the current values, the default button and
+// the focus; the user interface reads and operates it through the calls of
+// Dialog.h. Also the clipboard.
+//
+// Dialogs live on the user-interface thread; the registry lock only guards
+// the maps and is never held while a procedure or the observer runs.
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "host/win32/Dialog.h"
+
+namespace {
+
+constexpr const char* kDialogClass = "#32770";
+constexpr int kIdCancel = 2;
+
+struct DialogState {
+  DialogTemplate tmpl;     // controls with their current values
+  DLGPROC proc = nullptr;
+  int defaultId = 0;
+  int focusId = 0;
+};
+
+struct DialogRegistry {
+  std::mutex mutex;
+  std::map<HWND, DialogState> dialogs;   // node addresses stay put: templates are handed out
+  std::string clipboard;
+};
+
+DialogRegistry& Reg() {
+  static DialogRegistry* registry = new DialogRegistry;
+  return *registry;
+}
+
+std::atomic<DialogObserver> observer{nullptr};
+
+void Tell(HWND dialog, DialogEvent event) {
+  if (DialogObserver o = observer.load()) o(dialog, event);
+}
+
+DLGPROC ProcOf(HWND hwnd) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  auto it = reg.dialogs.find(hwnd);
+  return it == reg.dialogs.end() ? nullptr : it->second.proc;
+}
+
+// Control `id` of dialog `hwnd` while the caller holds the lock; nullptr
+// when either is unknown.
+DialogControl* FindControl(DialogRegistry& reg, HWND hwnd, int id) {
+  auto it = reg.dialogs.find(hwnd);
+  if (it == reg.dialogs.end()) return nullptr;
+  for (DialogControl& c : it->second.tmpl.controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  DLGPROC proc = ProcOf(hwnd);
+  if (proc == nullptr) return DefWindowProcW(hwnd, msg, wParam, lParam);  // WM_CREATE
+  if (msg == WM_DESTROY) {
+    Tell(hwnd, DialogEvent::Destroyed);
+    proc(hwnd, msg, wParam, lParam);
+    DialogRegistry& reg = Reg();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    reg.dialogs.erase(hwnd);
+    return 0;
+  }
+  LRESULT result = proc(hwnd, msg, wParam, lParam);
+  if (result != 0 || msg == WM_INITDIALOG) return result;
+  return _Win32_DefDlgProc(hwnd, msg, wParam, lParam);
+}
+
+// The first control that takes input, for the initial focus.
+int FirstInputControl(const DialogTemplate& tmpl) {
+  for (const DialogControl& c : tmpl.controls)
+    if (c.enabled && (c.kind == ControlKind::Edit || c.kind == ControlKind::List ||
+                      c.kind == ControlKind::Check))
+      return c.id;
+  return 0;
+}
+
+}  // namespace
+
+HWND CreateDialogIndirectParamW(const DialogTemplate& tmpl, HWND parent, DLGPROC proc,
+                                LPARAM param) {
+  if (proc == nullptr) return nullptr;
+  RegisterClassW(kDialogClass, DialogWndProc);  // false once registered: fine
+  HWND hwnd = CreateWindowW(kDialogClass, tmpl.caption, parent);
+  if (hwnd == nullptr) return nullptr;
+  {
+    DialogState state;
+    state.tmpl = tmpl;
+    state.proc = proc;
+    for (const DialogControl& c : tmpl.controls)
+      if (c.isDefault) state.defaultId = c.id;
+    state.focusId = FirstInputControl(tmpl);
+    DialogRegistry& reg = Reg();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    reg.dialogs[hwnd] = std::move(state);
+  }
+  SendMessageW(hwnd, WM_INITDIALOG, 0, param);
+  if (!IsWindow(hwnd)) return nullptr;  // the procedure gave up on it
+  Tell(hwnd, DialogEvent::Created);
+  return hwnd;
+}
+
+bool IsDialog(HWND hwnd) { return ProcOf(hwnd) != nullptr; }
+
+LRESULT _Win32_DefDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+  // The dialog may be gone already: a procedure that handed the message
+  // here itself and then returned 0 brings it here a second time.
+  if (!IsDialog(hwnd)) return 0;
+  if (msg == WM_CLOSE || (msg == WM_COMMAND && LOWORD(wParam) == kIdCancel)) DestroyWindow(hwnd);
+  return 0;
+}
+
+const DialogTemplate* GetDialogTemplate(HWND dialog) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  auto it = reg.dialogs.find(dialog);
+  if (it == reg.dialogs.end()) return nullptr;
+  it->second.tmpl.caption = GetWindowTextW(dialog);
+  return &it->second.tmpl;
+}
+
+std::string GetDlgItemTextW(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  return c ? c->text : std::string();
+}
+
+bool SetDlgItemTextW(HWND dialog, int id, std::string_view text) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  if (c == nullptr) return false;
+  c->text = std::string(text);
+  return true;
+}
+
+bool EnableDlgItem(HWND dialog, int id, bool enabled) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  if (c == nullptr) return false;
+  c->enabled = enabled;
+  return true;
+}
+
+bool SetDefaultDlgButton(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  if (c == nullptr || c->kind != ControlKind::Button) return false;
+  DialogState& state = reg.dialogs[dialog];
+  for (DialogControl& other : state.tmpl.controls) other.isDefault = other.id == id;
+  state.defaultId = id;
+  return true;
+}
+
+int GetDefaultDlgButton(HWND dialog) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  auto it = reg.dialogs.find(dialog);
+  return it == reg.dialogs.end() ? 0 : it->second.defaultId;
+}
+
+void SetDlgFocus(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (FindControl(reg, dialog, id)) reg.dialogs[dialog].focusId = id;
+}
+
+int GetDlgFocus(HWND dialog) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  auto it = reg.dialogs.find(dialog);
+  return it == reg.dialogs.end() ? 0 : it->second.focusId;
+}
+
+bool CheckDlgButton(HWND dialog, int id, bool checked) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  if (c == nullptr || c->kind != ControlKind::Check) return false;
+  c->checked = checked;
+  return true;
+}
+
+bool IsDlgButtonChecked(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  return c && c->kind == ControlKind::Check && c->checked;
+}
+
+void _Win32_SetDialogObserver(DialogObserver o) { observer.store(o); }
+
+void SetClipboardText(std::string_view text) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  reg.clipboard = std::string(text);
+}
+
+std::string GetClipboardText() {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  return reg.clipboard;
+}
