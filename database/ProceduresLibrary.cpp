@@ -2,7 +2,6 @@
 // the helpers they share (argument checks, typed result sets, money).
 #include <sqlite3.h>
 
-#include <cstdlib>
 #include <string>
 #include <utility>
 
@@ -110,20 +109,17 @@ std::string BaseAmountSql(const std::string& amount, const std::string& rate) {
 std::string MoneyText(int64_t raw, int decimals) {
   if (decimals < 0) decimals = 0;
   if (decimals > 6) decimals = 6;
-  const bool negative = raw < 0;
-  // Magnitude as unsigned so the most negative value has one too.
-  uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(raw) : static_cast<uint64_t>(raw);
-  uint64_t unit = 1;
+  uint64_t unit = 1;  // millionths per last digit shown
   for (int i = decimals; i < 6; ++i) unit *= 10;
-  uint64_t scaled = magnitude / unit;
-  if (magnitude % unit >= (unit + 1) / 2 && unit > 1) ++scaled;
-  uint64_t whole = scaled, fraction = 0, pow10 = 1;
+  uint64_t pow10 = 1;
   for (int i = 0; i < decimals; ++i) pow10 *= 10;
-  whole = scaled / pow10;
-  fraction = scaled % pow10;
-  std::string text = (negative && scaled != 0 ? "-" : "") + std::to_string(whole);
+  // The magnitude as unsigned, so the most negative amount has one too.
+  const uint64_t magnitude = raw < 0 ? 0 - static_cast<uint64_t>(raw) : static_cast<uint64_t>(raw);
+  uint64_t scaled = magnitude / unit;
+  if (unit > 1 && magnitude % unit >= unit / 2) ++scaled;  // half away from zero
+  std::string text = (raw < 0 && scaled != 0 ? "-" : "") + std::to_string(scaled / pow10);
   if (decimals > 0) {
-    std::string digits = std::to_string(fraction);
+    const std::string digits = std::to_string(scaled % pow10);
     text += "." + std::string(static_cast<size_t>(decimals) - digits.size(), '0') + digits;
   }
   return text;

@@ -31,10 +31,23 @@ void Forget(HWND hwnd) {
   views.erase(std::remove(views.begin(), views.end(), hwnd), views.end());
 }
 
+// Puts `hwnd` on top of the views; a window brought back to the top is
+// told to the person (a new one is told as opened instead).
+void MakeCurrent(HWND hwnd, bool tell) {
+  if (!IsWindow(hwnd)) return;
+  const bool changed = MucTools_GetCurrKtView() != hwnd;
+  Forget(hwnd);
+  Views().push_back(hwnd);
+  if (tell && changed && IsDialog(hwnd)) {
+    if (UiDriver* driver = Ui_Driver())
+      driver->Notice("window", "current " + Ui_Quote(GetWindowTextW(hwnd)));
+  }
+}
+
 void OnDialogEvent(HWND dialog, DialogEvent event) {
   const bool opened = event == DialogEvent::Created;
   if (opened)
-    MucTools_SetCurrKtView(dialog);
+    MakeCurrent(dialog, false);
   else
     Forget(dialog);
   if (UiDriver* driver = Ui_Driver())
@@ -60,11 +73,7 @@ HMENU FrameMenu() { return PwMucBase_hwndFrame ? GetMenu(PwMucBase_hwndFrame) : 
 
 }  // namespace
 
-void MucTools_SetCurrKtView(HWND hwnd) {
-  if (!IsWindow(hwnd)) return;
-  Forget(hwnd);
-  Views().push_back(hwnd);
-}
+void MucTools_SetCurrKtView(HWND hwnd) { MakeCurrent(hwnd, true); }
 
 HWND MucTools_GetCurrKtView() {
   std::vector<HWND>& views = Views();

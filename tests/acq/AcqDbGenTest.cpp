@@ -250,6 +250,17 @@ TEST_F(AcqDbGenTest, SingleValuesOfEverySize) {
   EXPECT_TRUE(ShownErrors().empty());
 }
 
+TEST_F(AcqDbGenTest, BaseAmountsRoundEachRowHalfAwayFromZeroAndNeverOverflow) {
+  // 1.000001 x 0.5 = 0.5000005 -> 0.500001; -0.000003 x 0.5 -> -0.000002;
+  // 20,000,000.00 x 1.27 (amount x rate alone would pass 2^63).
+  db.Exec(R"(INSERT INTO po_line_item_budget_amount("po#", line, item, budget, amount,
+               exchange_rate, spent) VALUES (1, 2, 1, 'OPS.2026', 1000001, 500000, 1),
+             (1, 2, 1, 'OPS.2026', -3, 500000, 1), (1, 2, 2, 'OPS.2026', 20000000000000, 1270000, 1))");
+  Dec64 spent;
+  EXPECT_TRUE(gen::GetBudgetTotalSpent(msg, "OPS.2026", spent)) << msg.text;
+  EXPECT_EQ(spent.raw, 25'400'000'499'999);
+}
+
 TEST_F(AcqDbGenTest, TextValuesKeepApostrophesAndFitTheirBuffers) {
   db.Exec("UPDATE vendor_contract SET san_suffix = '00009' WHERE vendor_contract = 'STAND26'");
   struct Case { const char* what; std::function<bool(std::string&)> get; const char* expected; };
