@@ -1,0 +1,176 @@
+// Finding a PO by its number and loading the lines of a 1,000-line PO, on a
+// library database of 100,000 PO lines (100 POs of 1,000 lines, one item a
+// line), through the module's own query routines on the embedded database.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "acq/db/AcqDb.h"
+#include "acq/db/AcqDbExcept.h"
+#include "acq/db/AcqDbGen.h"
+#include "acq/db/AcqDbGlobal.h"
+#include "host/db/DbAdmin.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kPos = 100;
+constexpr int kLinesPerPo = 1000;
+constexpr int kFirstPo = 100000;  // clear of the demo's POs
+
+void Check(int rc, sqlite3* db, const char* what) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE) {
+    std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+
+// The demo library plus 100 POs of 1,000 lines each, written directly.
+void Populate(const std::string& path) {
+  sqlite3* db = nullptr;
+  Check(sqlite3_open(path.c_str(), &db), db, "open");
+  Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
+  sqlite3_stmt* po = nullptr;
+  sqlite3_stmt* line = nullptr;
+  sqlite3_stmt* item = nullptr;
+  Check(sqlite3_prepare_v2(db,
+                           "INSERT INTO po(\"po#\", po_number, \"vendor#\", currency, location, "
+                           "creation_date) SELECT ?1, ?2, min(\"vendor#\"), 'USD', 'MAIN', 46000 "
+                           "FROM vendor",
+                           -1, &po, nullptr),
+        db, "prepare po");
+  Check(sqlite3_prepare_v2(db,
+                           "INSERT INTO po_line(\"po#\", line, title, author, isbn, unit_price, "
+                           "last_item) VALUES (?1, ?2, ?3, 'Author, An', '9780000000000', "
+                           "24990000, 1)",
+                           -1, &line, nullptr),
+        db, "prepare line");
+  Check(sqlite3_prepare_v2(db,
+                           "INSERT INTO po_line_item(\"po#\", line, item, location, budget, "
+                           "order_date) VALUES (?1, ?2, 1, 'MAIN', 'ADULT.2026', 46001)",
+                           -1, &item, nullptr),
+        db, "prepare item");
+  char text[64];
+  for (int p = 0; p < kPos; ++p) {
+    std::snprintf(text, sizeof text, "BENCH-%06d", p);
+    sqlite3_bind_int(po, 1, kFirstPo + p);
+    sqlite3_bind_text(po, 2, text, -1, SQLITE_TRANSIENT);
+    Check(sqlite3_step(po), db, "insert po");
+    sqlite3_reset(po);
+    for (int l = 1; l <= kLinesPerPo; ++l) {
+      std::snprintf(text, sizeof text, "Title %d of PO %d", l, p);
+      sqlite3_bind_int(line, 1, kFirstPo + p);
+      sqlite3_bind_int(line, 2, l);
+      sqlite3_bind_text(line, 3, text, -1, SQLITE_TRANSIENT);
+      Check(sqlite3_step(line), db, "insert line");
+      sqlite3_reset(line);
+      sqlite3_bind_int(item, 1, kFirstPo + p);
+      sqlite3_bind_int(item, 2, l);
+      Check(sqlite3_step(item), db, "insert item");
+      sqlite3_reset(item);
+    }
+  }
+  sqlite3_finalize(po);
+  sqlite3_finalize(line);
+  sqlite3_finalize(item);
+  Check(sqlite3_exec(db, "COMMIT; ANALYZE", nullptr, nullptr, nullptr), db, "commit");
+  sqlite3_close(db);
+}
+
+void ShowError(std::string_view text) { std::fprintf(stderr, "database error: %.*s\n", int(text.size()), text.data()); }
+
+struct Library {
+  fs::path dir = fs::temp_directory_path() / ("acq-bench-query-" + std::to_string(getpid()));
+  Library() {
+    fs::create_directories(dir);
+    const std::string path = (dir / "library.db").string();
+    setenv("ACQ_WORKSTATION", (dir / "workstation.ini").c_str(), 1);
+    DbMsg msg;
+    if (DbAdmin_CreateDatabase(path, true, msg) != kDbOk) {
+      std::fprintf(stderr, "cannot create the database: %s\n", msg.text.c_str());
+      std::exit(1);
+    }
+    Populate(path);
+    acq::AcqDbExcept::Initialize();
+    acq::AcqDbGlobal::Initialize();
+    acq::AcqDb::Initialize();
+    acq::AcqDbExcept::SetDbErrorProc(&ShowError);
+    DbGlobal_globRec = DbGlobalRec{path, "admin", "admin", "acq", "MAIN"};
+    if (acq::AcqDb::Login(msg) != kDbOk) {
+      std::fprintf(stderr, "cannot log in: %s\n", msg.text.c_str());
+      std::exit(1);
+    }
+  }
+  ~Library() {
+    acq::AcqDb::Logout();
+    acq::AcqDb::Terminate();
+    acq::AcqDbGlobal::Terminate();
+    acq::AcqDbExcept::Terminate();
+    fs::remove_all(dir);
+  }
+};
+
+Library& TheLibrary() {
+  static Library library;
+  return library;
+}
+
+void BM_FindPoByNumber(benchmark::State& state) {
+  TheLibrary();
+  DbMsg msg;
+  int n = 0;
+  for (auto _ : state) {
+    char number[32];
+    std::snprintf(number, sizeof number, "BENCH-%06d", n++ % kPos);
+    int32_t po = 0;
+    if (!acq::AcqDbGen::FindPoByNumber(msg, number, po) || po < kFirstPo) {
+      state.SkipWithError("PO not found");
+      return;
+    }
+  }
+}
+BENCHMARK(BM_FindPoByNumber)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadPoLines1000(benchmark::State& state) {
+  TheLibrary();
+  DbMsg msg;
+  const std::string where = "po#=" + std::to_string(kFirstPo + kPos / 2);
+  for (auto _ : state) {
+    BucketHold lines;
+    if (acq::AcqDb::LoadTable(msg, acq::AcqDb::ClearChanges::Yes, "line", where, "*", "po_line",
+                              lines.get()) != kDbOk ||
+        _BktCountAll(*lines) != kLinesPerPo) {
+      state.SkipWithError(msg.text.c_str());
+      return;
+    }
+  }
+  state.counters["lines/s"] = benchmark::Counter(kLinesPerPo, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_LoadPoLines1000)->Unit(benchmark::kMillisecond);
+
+// The PO window's line list: every line with its counts and money.
+void BM_FillPoLineDisplay1000(benchmark::State& state) {
+  TheLibrary();
+  DbMsg msg;
+  for (auto _ : state) {
+    std::vector<BktHandle> sets;
+    const DbCode code = acq::AcqDbGen::FillPoLineDisplay(msg, kFirstPo + kPos / 2, sets);
+    const int rows = sets.empty() ? 0 : _BktCountAll(sets.front());
+    for (BktHandle& b : sets) _BktDestroy(&b);
+    if (code != kDbOk || rows != kLinesPerPo) {
+      state.SkipWithError(code != kDbOk ? msg.text.c_str() : "wrong line count");
+      return;
+    }
+  }
+}
+BENCHMARK(BM_FillPoLineDisplay1000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
