@@ -6,49 +6,10 @@
 #include <cstdlib>
 
 #include "host/muc/UiWords.h"
+#include "host/sys/LbStr.h"
 
 bool Ui_SplitWords(std::string_view line, std::vector<UiWord>& out, std::string& error) {
-  out.clear();
-  size_t i = 0;
-  while (i < line.size()) {
-    char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-      ++i;
-      continue;
-    }
-    if (c == '#') break;
-    UiWord word;
-    if (c == '"') {
-      word.quoted = true;
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char q = line[i++];
-        if (q == '"') {
-          closed = true;
-          break;
-        }
-        if (q == '\\') {
-          if (i == line.size() || (line[i] != '"' && line[i] != '\\')) {
-            error = "unknown escape in quoted text (only \\\" and \\\\)";
-            return false;
-          }
-          q = line[i++];
-        }
-        word.text.push_back(q);
-      }
-      if (!closed) {
-        error = "missing closing quote";
-        return false;
-      }
-    } else {
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
-             line[i] != '\n')
-        word.text.push_back(line[i++]);
-    }
-    out.push_back(std::move(word));
-  }
-  return true;
+  return Lb_SplitWords(line, out, error, true);
 }
 
 std::string Ui_Quote(std::string_view text) {

@@ -9,10 +9,9 @@
 
 #include "host/muc/UiDriver.h"
 
-struct UiWord {
-  std::string text;
-  bool quoted = false;   // "cancel" quoted is a value, not the keyword
-};
+#include "host/sys/LbStr.h"
+
+using UiWord = LbWord;
 
 // Splits `line` into words: runs of non-blanks, or "double-quoted" text
 // with \" and \\ escapes. A word starting with '#' outside quotes starts a

@@ -286,3 +286,48 @@ bool Lb_IniWrite(const std::string& path, std::string_view section, std::string_
   for (const IniLine& line : lines) text += line.text + "\n";
   return ReplaceFile(path, text, error);
 }
+
+bool Lb_SplitWords(std::string_view line, std::vector<LbWord>& out, std::string& error,
+                   bool hashComments) {
+  out.clear();
+  size_t i = 0;
+  while (i < line.size()) {
+    char c = line[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++i;
+      continue;
+    }
+    if (c == '#' && hashComments) break;
+    LbWord word;
+    if (c == '"') {
+      word.quoted = true;
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char q = line[i++];
+        if (q == '"') {
+          closed = true;
+          break;
+        }
+        if (q == '\\') {
+          if (i == line.size() || (line[i] != '"' && line[i] != '\\')) {
+            error = "unknown escape in quoted text (only \\\" and \\\\)";
+            return false;
+          }
+          q = line[i++];
+        }
+        word.text.push_back(q);
+      }
+      if (!closed) {
+        error = "missing closing quote";
+        return false;
+      }
+    } else {
+      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' &&
+             line[i] != '\n')
+        word.text.push_back(line[i++]);
+    }
+    out.push_back(std::move(word));
+  }
+  return true;
+}

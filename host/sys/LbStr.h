@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 std::string Lb_Int32ToStr(int32_t value);
 std::string Lb_Int16ToStr(int16_t value);
@@ -22,6 +23,18 @@ size_t Lb_CharCount(std::string_view utf8);
 std::string Lb_CutChars(std::string_view utf8, size_t maxChars);
 // Splits "Caption|Text" at the first bar; no bar: empty caption.
 void Lb_SplitCaption(std::string_view message, std::string& caption, std::string& text);
+
+// A word of a line of the host's little languages (scripts, resources).
+struct LbWord {
+  std::string text;
+  bool quoted = false;   // given in double quotes: "cancel" is a value, not a keyword
+};
+// Splits `line` into words: runs of non-blanks, or "double-quoted" text
+// with \" and \\ as the only escapes. With `hashComments`, a '#' starting a
+// word outside quotes ends the line. False with `error` for an unterminated
+// quote or an unknown escape.
+bool Lb_SplitWords(std::string_view line, std::vector<LbWord>& out, std::string& error,
+                   bool hashComments);
 
 // The workstation's configuration file: $ACQ_WORKSTATION, else
 // $XDG_CONFIG_HOME/acq/workstation.ini, else ~/.config/acq/workstation.ini.

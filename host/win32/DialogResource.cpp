@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "host/win32/Dialog.h"
+#include "host/sys/LbStr.h"
 
 struct AcceleratorImpl {
   int id = 0;
@@ -128,43 +129,10 @@ std::string CanonicalKeyName(std::string_view name) {
 
 // Words of a line; false with `error` for an unterminated quote or a bad escape.
 bool SplitLine(std::string_view line, std::vector<std::string>& words, std::string& error) {
+  std::vector<LbWord> split;
+  if (!Lb_SplitWords(line, split, error, false)) return false;
   words.clear();
-  size_t i = 0;
-  while (i < line.size()) {
-    char c = line[i];
-    if (c == ' ' || c == '\t' || c == '\r') {
-      ++i;
-      continue;
-    }
-    std::string word;
-    if (c == '"') {
-      ++i;
-      bool closed = false;
-      while (i < line.size()) {
-        char q = line[i++];
-        if (q == '"') {
-          closed = true;
-          break;
-        }
-        if (q == '\\') {
-          if (i == line.size() || (line[i] != '"' && line[i] != '\\')) {
-            error = "unknown escape in quoted text (only \\\" and \\\\)";
-            return false;
-          }
-          q = line[i++];
-        }
-        word.push_back(q);
-      }
-      if (!closed) {
-        error = "missing closing quote";
-        return false;
-      }
-    } else {
-      while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
-        word.push_back(line[i++]);
-    }
-    words.push_back(std::move(word));
-  }
+  for (LbWord& w : split) words.push_back(std::move(w.text));
   return true;
 }
 
