@@ -15,6 +15,8 @@
 #include "acq/db/AcqDbGen.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "host/db/DbAdmin.h"
+#include "host/mr/MrFramework.h"
+#include "host/muc/MucTools.h"
 
 namespace {
 
@@ -170,6 +172,34 @@ void BM_FillPoLineDisplay1000(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FillPoLineDisplay1000)->Unit(benchmark::kMillisecond);
+
+// The PO find window's own path: a search on the PO number in the lister
+// "po_find_head" (a starts-with search over POs with their vendors).
+void BM_FindWindowSearchByNumber(benchmark::State& state) {
+  TheLibrary();
+  RegisterClassW("BenchClient", &DefWindowProcW);
+  HWND client = CreateWindowW("BenchClient", "", nullptr);
+  PwMucBase_hwndClient = client;
+  HENVIR envir = MrProc_NewEnvir(acq::AcqDbGlobal::Session(), "poline");
+  HLISTER lister = MrLister_MrListerUserInst(envir, "po_find_head", nullptr, client, "", "");
+  if (lister == nullptr || !MrLister_MrListerBegin(lister, "bench")) {
+    state.SkipWithError("no PO find window");
+    return;
+  }
+  int n = 0;
+  for (auto _ : state) {
+    char number[32];
+    std::snprintf(number, sizeof number, "BENCH-%06d", n++ % kPos);
+    MrLister_SetSearch(lister, "po_number", number);
+    if (!MrProc_MrProcCmd(acq::AcqDbGlobal::Session(), kMrSearch, client) ||
+        _BktCountAll(MrLister_Rows(lister)) != 1) {
+      state.SkipWithError("the search did not find the PO");
+      break;
+    }
+  }
+  DestroyWindow(client);
+}
+BENCHMARK(BM_FindWindowSearchByNumber)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -9,7 +9,9 @@
 // module's dialect added to every load ("" for none); `caption` the window
 // title; `dialog_template` the module's template id (0: the generic one);
 // `linked_view` a lister's editor: the lister opens, creates and deletes
-// records through it, and without one it only lists.
+// records through it, and without one it only lists. `search_first` makes a
+// lister open empty and show only what a search finds (a find window over a
+// table that may hold a hundred thousand rows).
 //
 // pw_view_column: the columns in `position` order. `editable` lets an
 // editor change the column; `searchable` lets a lister search on it (text
@@ -29,7 +31,8 @@ std::vector<std::string> Database_ViewsMigration() {
            order_by VARCHAR(120) NOT NULL DEFAULT '',
            caption VARCHAR(80) NOT NULL DEFAULT '',
            dialog_template INTEGER NOT NULL DEFAULT 0,
-           linked_view VARCHAR(40) NOT NULL DEFAULT ''))",
+           linked_view VARCHAR(40) NOT NULL DEFAULT '',
+           search_first BIT NOT NULL DEFAULT 0))",
       R"(CREATE TABLE pw_view_column(
            view_name VARCHAR(40) NOT NULL REFERENCES pw_view(view_name) ON DELETE CASCADE,
            position SMALLINT NOT NULL,

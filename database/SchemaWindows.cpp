@@ -18,16 +18,17 @@ std::vector<std::string> Database_WindowsMigration() {
       R"(CREATE VIEW statement_with_vendor AS
            SELECT s.*, v.name AS vendor_name
            FROM statement s JOIN vendor v ON v."vendor#" = s."vendor#")",
+      // The find windows open empty: they show what a search finds.
       R"(INSERT INTO pw_view(view_name, kind, source, key_columns, order_by, caption,
-                             dialog_template)
-         VALUES ('po_find_head', 'L', 'po_with_vendor', 'po#', 'po_number', 'Find PO', 100),
+                             dialog_template, search_first)
+         VALUES ('po_find_head', 'L', 'po_with_vendor', 'po#', 'po_number', 'Find PO', 100, 1),
                 ('po_find_line', 'L', 'po_line_find', 'po#,line', 'po_number,line',
-                 'Find PO Line', 101),
+                 'Find PO Line', 101, 1),
                 ('statement_find', 'L', 'statement_with_vendor', 'statement#',
-                 'statement_number', 'Find Statement', 102),
-                ('po_list', 'L', 'po_with_vendor', 'po#', 'po_number', 'POs', 110),
+                 'statement_number', 'Find Statement', 102, 1),
+                ('po_list', 'L', 'po_with_vendor', 'po#', 'po_number', 'POs', 110, 0),
                 ('statement_list', 'L', 'statement_with_vendor', 'statement#',
-                 'statement_number', 'Statements', 110))",
+                 'statement_number', 'Statements', 110, 0))",
       R"(INSERT INTO pw_view_column(view_name, position, column_name, heading, width,
                                     searchable, format)
          VALUES ('po_find_head', 1, 'po#', 'PO #', 8, 1, ''),

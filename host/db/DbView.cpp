@@ -21,7 +21,7 @@ using namespace pwdb;
 
 // Bucket columns, in the order of the queries below.
 enum ViewCol : int { kViewName = 1, kKind, kSource, kKeyColumns, kWhere, kOrderBy, kCaption,
-                     kTemplate, kLinked, kViewCols = kLinked };
+                     kTemplate, kLinked, kSearchFirst, kViewCols = kSearchFirst };
 enum ColumnCol : int { kColView = 1, kColPosition, kColName, kColHeading, kColWidth, kColEditable,
                        kColSearchable, kColFormat, kColCols = kColFormat };
 
@@ -112,7 +112,7 @@ DbCode LoadViewDefinitions(sqlite3* conn, DbMsg& msg) {
       {"source", kColText, 60},        {"key_columns", kColText, 120},
       {"where_clause", kColText, 255}, {"order_by", kColText, 120},
       {"caption", kColText, 80},       {"dialog_template", kColInt32, 0},
-      {"linked_view", kColText, 40},
+      {"linked_view", kColText, 40},   {"search_first", kColByte, 0},
   };
   static const ColumnSpec kColumns[kColCols] = {
       {"view_name", kColText, 40}, {"position", kColInt16, 0},  {"column_name", kColText, 40},
@@ -123,7 +123,8 @@ DbCode LoadViewDefinitions(sqlite3* conn, DbMsg& msg) {
   std::string error;
   int rc = Database_Query(conn,
                           "SELECT view_name, kind, source, key_columns, where_clause, order_by, "
-                          "caption, dialog_template, linked_view FROM pw_view ORDER BY view_name",
+                          "caption, dialog_template, linked_view, search_first FROM pw_view "
+                          "ORDER BY view_name",
                           {}, views, error);
   if (rc == SQLITE_OK)
     rc = Database_Query(conn,

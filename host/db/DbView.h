@@ -12,7 +12,7 @@
 // 'E' editor). The Bucket belongs to the host (read-only, valid until the
 // last logged-in session logs out); columns: view_name, kind, source,
 // key_columns, where_clause, order_by, caption, dialog_template,
-// linked_view. False when unknown or of the other kind.
+// linked_view, search_first. False when unknown or of the other kind.
 bool DbView_GetListViewBktRow(std::string_view viewName, BktHandle& bkt, int& row);
 bool DbView_GetEdViewBktRow(std::string_view viewName, BktHandle& bkt, int& row);
 // The editor linked to lister `listerView` (its linked_view).

@@ -108,6 +108,7 @@ bool ReadViewDef(std::string_view name, char kind, ViewDef& out, std::string& wh
   out.caption = Text(bkt, row, "caption");
   out.dialogTemplate = static_cast<int>(Number(bkt, row, "dialog_template"));
   out.linkedView = Trim(Text(bkt, row, "linked_view"));
+  out.searchFirst = Number(bkt, row, "search_first") != 0;
   BktHandle cols = nullptr;
   int first = 0, last = -1;
   if (!DbView_GetColumnRows(name, cols, first, last)) {

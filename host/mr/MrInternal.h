@@ -35,6 +35,7 @@ struct ViewDef {
   std::string caption;
   int dialogTemplate = 0;
   std::string linkedView;
+  bool searchFirst = false;   // opens empty; lists only what a search finds
   std::vector<ViewColumn> columns;
 
   const ViewColumn* Column(std::string_view column) const;

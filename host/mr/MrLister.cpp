@@ -96,6 +96,12 @@ bool Load(HLISTER lister, bool keepSelection) {
       _BktRowCopy(*selected, copy, lister->rows, row);
     }
   }
+  if (lister->def.searchFirst && lister->search.empty()) {
+    // Nothing asked for yet: an empty list rather than the whole table.
+    _BktDeleteAll(lister->rows);
+    lister->selection.clear();
+    return true;
+  }
   std::string cmd;
   DbMsg msg;
   DbCode code = BuildSelect(lister, cmd);

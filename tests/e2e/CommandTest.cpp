@@ -118,10 +118,14 @@ TEST(Commands, AboutShowsTheClientAndExitClosesIt) {
   EXPECT_EQ(e2e::LinesWithPrefix(r.trace, "trace: termination ").size(), 59u);
 }
 
+// A find window opens empty (a library may hold a hundred thousand POs) and
+// shows what the search finds.
 TEST(FindWindows, FindAPoByNumberAndListItsStatements) {
   Workspace ws;
   const auto r = ws.Run({"--db", ws.Db()}, R"acqs(login clerk clerk
 command 152
+show
+expect "(no rows)"
 search po_number "PO-2026-0001"
 show
 expect "| PO-2026-0001 |"
