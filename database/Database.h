@@ -114,6 +114,12 @@ std::vector<std::string> Database_ViewsMigration();
 std::vector<std::string> Database_LibraryMigration();
 // Migration 4: the definitions of the module's find and list windows.
 std::vector<std::string> Database_WindowsMigration();
+// Migration 5: the editor of the site's acquisitions parameters
+// (SchemaParameters.cpp).
+std::vector<std::string> Database_ParametersMigration();
+// Migration 6: indexes that let prefix searches of the listers use an index
+// (SchemaIndexes.cpp).
+std::vector<std::string> Database_SearchIndexesMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);
@@ -123,7 +129,9 @@ void Database_PopMigrationForTest();
 // Salted password hash in the self-describing text form stored in
 // pw_user.password_hash; false only when the hashing library fails.
 bool Database_HashPassword(std::string_view password, std::string& hash);
-// Whether `password` matches `hash` (constant time for a given hash).
+// Whether `password` matches `hash` (constant time for a given hash). An
+// empty `hash` (no such user) does the work of a real check and never
+// matches, so a refusal takes as long whether the user exists or not.
 bool Database_VerifyPassword(std::string_view hash, std::string_view password);
 
 // ---- demo library -----------------------------------------------------------------------

@@ -209,6 +209,8 @@ std::vector<Migration>& Migrations() {
       Migration{2, Database_LibraryMigration()},
       Migration{3, Database_ViewsMigration()},
       Migration{4, Database_WindowsMigration()},
+      Migration{5, Database_ParametersMigration()},
+      Migration{6, Database_SearchIndexesMigration()},
   };
   return list;
 }

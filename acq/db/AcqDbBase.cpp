@@ -90,6 +90,7 @@ bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
     RollbackTrans();
     snapshots.Restore();
     if (!again) return false;
+    _DbConflictPause(retries + 1);
   }
 }
 
@@ -105,7 +106,9 @@ DbCode SaveWithCodeRetry(int maxAttempts, const std::function<DbCode(DbMsg&)>& s
     RollbackTrans();
     if (!DbIsRetryable(code)) break;
     ++attempts;
-    if (attempts < maxAttempts && !reload()) {
+    if (attempts >= maxAttempts) break;
+    _DbConflictPause(attempts);
+    if (!reload()) {
       code = kDbMisuse;
       msg.Set("The rows could not be read again after a write conflict.");
       break;

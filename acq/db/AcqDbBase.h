@@ -56,7 +56,8 @@ class TransactionHold {
 // the last held-back error is a write conflict and fewer than `maxRetries`
 // retries were made, the held-back errors are dropped, the transaction rolled
 // back, every Bucket of `edited` restored from its copy taken before the
-// first attempt, and the steps run again at once. Otherwise the rollback
+// first attempt, and after a pause that grows with each retry (with jitter:
+// _DbConflictPause) the steps run again. Otherwise the rollback
 // shows the final failure, the Buckets are restored, and the result is false.
 // So a save that keeps conflicting shows exactly one error.
 bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
@@ -64,9 +65,9 @@ bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
 
 // The retry rule for a save whose steps return their codes. Each attempt:
 // begin, `steps(msg)`; 0 → commit. Non-zero: roll back, and when the code is
-// a write conflict and fewer than `maxAttempts` attempts were made, `reload`
-// refreshes the caller's rows (a failed reload ends the save with code 2) and
-// the steps run again. The last non-zero code goes to HandleDbError once.
+// a write conflict and fewer than `maxAttempts` attempts were made, after a
+// pause that grows with each retry `reload` refreshes the caller's rows (a
+// failed reload ends the save with code 2) and the steps run again. The last non-zero code goes to HandleDbError once.
 // Returns the final code (0 when committed; a failed commit is reported by
 // CommitTrans itself and gives code 1).
 DbCode SaveWithCodeRetry(int maxAttempts, const std::function<DbCode(DbMsg&)>& steps,

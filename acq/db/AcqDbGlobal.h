@@ -19,7 +19,8 @@ constexpr int16_t kNoFiscalYear = static_cast<int16_t>(-32768);  // 32768 as 16 
 
 // The site's values from acq_parameter (and matham, syscolumns, pw_column).
 // Defaults are those of Initialize and stay when a value is not read.
-struct Parameters {
+// The site's settings of the single acq_parameter row.
+struct SiteParameters {
   int16_t fiscal_year = kNoFiscalYear;
   std::string isbn_duplication_index;   // 8 characters
   std::string issn_duplication_index;   // 8 characters
@@ -33,6 +34,10 @@ struct Parameters {
   uint8_t print_workslip = 0;
   uint8_t multi_location_edi = 0;
   uint8_t one_tag_only = 0;
+};
+
+// Everything about the site read at start-up.
+struct Parameters : SiteParameters {
   int32_t decimal_digits = 2;           // money precision, from matham
   std::string barcode_key_string_type;  // from pw_column
   int32_t barcode_length = 0;           // item.ibarcode

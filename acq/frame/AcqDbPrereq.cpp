@@ -81,7 +81,7 @@ class ParameterRow {
   BktHandle bkt_;
 };
 
-DbCode LoadParameters(DbMsg& msg, AcqDbGlobal::Parameters& p) {
+DbCode LoadParameters(DbMsg& msg, AcqDbGlobal::SiteParameters& p) {
   BucketHold rows;
   if (DbCode code = AcqDb::LoadTable(msg, ClearChanges::Yes, "", "", "*", names::acq_parameter,
                                      rows.get());
@@ -183,6 +183,19 @@ bool LoadPrerequisites(int mismatchMessage) {
     AcqDbExcept::HandleDbError(msg, code);
     return false;
   }
+  return true;
+}
+
+bool ReloadParameters() {
+  // Only the acq_parameter values start again from their defaults; the
+  // money precision and the item shapes read with them stay.
+  AcqDbGlobal::SiteParameters site;
+  DbMsg msg;
+  if (DbCode code = LoadParameters(msg, site); code != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, code);
+    return false;
+  }
+  static_cast<AcqDbGlobal::SiteParameters&>(AcqDbGlobal::Globals().params) = site;
   return true;
 }
 

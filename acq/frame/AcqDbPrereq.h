@@ -17,5 +17,10 @@ constexpr int kFeatureMismatchMsg = 214;
 bool LoadPrerequisites(int mismatchMessage);
 // Logs out and frees what the load kept.
 void FreePrerequisites();
+// Reads the site's acquisitions parameters again (after the parameters
+// editor saved them), by the start-up's rule: the values of the single row
+// of acq_parameter, the defaults when it holds none or several. A failure
+// is shown through HandleDbError and the module's copy stays as it was.
+bool ReloadParameters();
 
 }  // namespace acq::AcqDbPrereq

@@ -92,9 +92,14 @@ void OpenSelected(const FindWindow& w) {
   }
 }
 
-void Search(const FindWindow& w) {
-  if (!AcqSecurity::CheckPrivilege(Info(w.kind).privilege)) return;
-  MrProc_MrProcCmd(AcqDbGlobal::Session(), kMrSearch, PwMucBase_hwndClient);
+// The framework asks the window (kMrQueryCode) before the search runs, and
+// the window asks the find privilege there: one check however the search
+// was started (this button, the menu, a script's search).
+void Search() { MrProc_MrProcCmd(AcqDbGlobal::Session(), kMrSearch, PwMucBase_hwndClient); }
+
+AcqSecurity::Records RecordsOf(const FindWindow& w) {
+  return w.kind == FindKind::Statement ? AcqSecurity::Records::Statements
+                                       : AcqSecurity::Records::Pos;
 }
 
 // Menu refresh for one command: the order-generation and printing commands
@@ -126,8 +131,15 @@ LRESULT FindDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       if (w != nullptr && LOWORD(wParam) == kCmdSearch) {
-        Search(*w);
+        Search();
         return TRUE;
+      }
+      break;
+    case kMrQueryCode:
+      // Non-zero stops the code: the privilege prompt has told the person.
+      if (w != nullptr) {
+        return AcqSecurity::MayRunListCode(RecordsOf(*w), static_cast<int>(wParam)) ? FALSE
+                                                                                    : TRUE;
       }
       break;
     case kMsgMenuState:
@@ -166,6 +178,7 @@ void OpenFindWindow(FindKind kind) {
       DestroyWindow(MrLister_Hwnd(w->lister));  // WM_DESTROY frees the record
     }
   } else {
+    MrProc_FreeEnvir(&w->envir);   // no window took it
     delete w;
   }
   MucTools_HourGlass(false);

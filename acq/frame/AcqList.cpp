@@ -7,6 +7,7 @@
 #include "acq/frame/AcqBase.h"
 #include "acq/frame/AcqFind.h"
 #include "acq/frame/AcqGlobal.h"
+#include "acq/frame/AcqSecurity.h"
 #include "acq/statement/AcqVoucher.h"
 #include "host/mr/MrFramework.h"
 #include "host/muc/MucTools.h"
@@ -37,12 +38,20 @@ ListWindow* Find(HWND hwnd) {
                             : static_cast<ListWindow*>(AcqGlobal::WindowListFind(windows, hwnd));
 }
 
+AcqSecurity::Records RecordsOf(ListKind kind) {
+  return kind == ListKind::Pos ? AcqSecurity::Records::Pos : AcqSecurity::Records::Statements;
+}
+
 LRESULT ListDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_DESTROY) {
-    if (ListWindow* w = Find(hwnd); w != nullptr) {
-      AcqGlobal::WindowListRemove(windows, hwnd);
-      delete w;
-    }
+  ListWindow* w = Find(hwnd);
+  if (msg == kMrQueryCode && w != nullptr) {
+    // A refresh reads the rows again: the list's privilege, every time.
+    return AcqSecurity::MayRunListCode(RecordsOf(w->kind), static_cast<int>(wParam)) ? FALSE
+                                                                                     : TRUE;
+  }
+  if (msg == WM_DESTROY && w != nullptr) {
+    AcqGlobal::WindowListRemove(windows, hwnd);
+    delete w;
   }
   return _Win32_DefDlgProc(hwnd, msg, wParam, lParam);
 }
@@ -52,7 +61,14 @@ std::string Caption(int listMsg, int fragmentMsg, const std::string& number) {
   return Lb_FormatMessage(AcqBase::LoadStrText(listMsg), fragment);
 }
 
+// Opens a list after its privilege: a list of POs shows what the PO find
+// window finds (poFind); a list of statements shows their amounts, which
+// only those who may find statements see (stFind).
 void Open(ListKind kind, const std::string& where, const std::string& caption) {
+  if (!AcqSecurity::CheckPrivilege(kind == ListKind::Pos ? AcqSecurity::poFind
+                                                         : AcqSecurity::stFind)) {
+    return;
+  }
   MucTools_HourGlass(true);
   auto* w = new ListWindow{kind};
   const char* view = kind == ListKind::Pos ? "po_list" : "statement_list";
@@ -65,6 +81,7 @@ void Open(ListKind kind, const std::string& where, const std::string& caption) {
       DestroyWindow(MrLister_Hwnd(w->lister));
     }
   } else {
+    MrProc_FreeEnvir(&w->envir);   // no window took it
     delete w;
   }
   MucTools_HourGlass(false);
@@ -147,6 +164,11 @@ void ListForActive(HWND active) {
 }
 
 bool IsListWindow(HWND hwnd) { return Find(hwnd) != nullptr; }
+
+bool IsListWindow(HWND hwnd, AcqSecurity::Records records) {
+  const ListWindow* w = Find(hwnd);
+  return w != nullptr && RecordsOf(w->kind) == records;
+}
 
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number) {
   return SelectedKey(hwnd, ListKind::Pos, "po#", "po_number", po, number);

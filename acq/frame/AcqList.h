@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "acq/frame/AcqSecurity.h"
 #include "host/win32/Win32.h"
 
 namespace acq::AcqList {
@@ -18,6 +19,8 @@ void ListStatementsOfActive(HWND active);
 void ListForActive(HWND active);
 
 bool IsListWindow(HWND hwnd);
+// Whether `hwnd` is a list window of `records`.
+bool IsListWindow(HWND hwnd, AcqSecurity::Records records);
 // The first selected PO or statement of a list window.
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number);
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number);

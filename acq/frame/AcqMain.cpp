@@ -14,6 +14,7 @@
 #include "acq/frame/AcqFind.h"
 #include "acq/frame/AcqGlobal.h"
 #include "acq/frame/AcqList.h"
+#include "acq/frame/AcqParam.h"
 #include "acq/frame/AcqSecurity.h"
 #include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
@@ -32,7 +33,10 @@ constexpr int kLocationChars = 61;
 constexpr int kHelpSubMenus[] = {0, 1, 2, 3, 6, 4, 5, 6, 7, 9, 11, 12};
 
 bool closing = false;
-bool startedUp = false;
+bool startedUp = false;   // the start-up result flag: log-in succeeded
+// The whole start-up succeeded. From then on windows hold the session, so a
+// repeated start-up message must neither log out nor in again.
+bool ready = false;
 std::string helpPath;
 std::string helpPathHost;
 
@@ -76,6 +80,17 @@ void SetUpHelp() {
 }
 
 LRESULT Startup() {
+  if (ready) {
+    Lib_Trace("AcqMain.Startup: started up already; the repeated start-up changes nothing");
+    return 0;
+  }
+  if (AcqDbGlobal::Session() != nullptr) {
+    // An earlier start-up logged in but failed after: its session and the
+    // Buckets it loaded go before the next try makes new ones.
+    Lib_Trace("AcqMain.Startup: releasing the session of a start-up that failed");
+    AcqDbPrereq::FreePrerequisites();
+    AcqDbGlobal::ResetPrerequisites();
+  }
   startedUp = MucTools_StartupDLL(&StartupProc);
   if (!startedUp) return -1;
   MucTools_HourGlass(true);
@@ -83,6 +98,7 @@ LRESULT Startup() {
   if (AcqDbPrereq::LoadPrerequisites(AcqDbPrereq::kFeatureMismatchMsg)) {
     MucTools_HourGlass(false);
     SetUpHelp();
+    ready = true;
     return 0;
   }
   MucTools_HourGlass(false);
@@ -119,10 +135,38 @@ LRESULT Framework(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return MrProc_MrWndProc(AcqDbGlobal::Session(), lParam, wParam, msg, hwnd);
 }
 
-// A record-change request for the window in wParam: windows that guard
-// their records (PO editors, the distribution editor, the account editor)
-// check first; none of them is open in this build, so the framework decides.
+// The records a find or list window shows; false for any other window.
+bool RecordsOf(HWND hwnd, AcqSecurity::Records& records) {
+  using AcqFind::FindKind;
+  using AcqSecurity::Records;
+  if (AcqFind::IsFindWindow(hwnd, FindKind::PoHead) ||
+      AcqFind::IsFindWindow(hwnd, FindKind::PoLine) || AcqList::IsListWindow(hwnd, Records::Pos)) {
+    records = Records::Pos;
+    return true;
+  }
+  if (AcqFind::IsFindWindow(hwnd, FindKind::Statement) ||
+      AcqList::IsListWindow(hwnd, Records::Statements)) {
+    records = Records::Statements;
+    return true;
+  }
+  return false;
+}
+
+// A record-change request for the editor in wParam (lParam: the lister it
+// was opened from, or 0): the window's privilege, asked each time. The
+// parameters editor needs apEdit; an editor opened from a find or list
+// window changes that window's records (poEdit, poHead; stHead). PO
+// editors, the distribution editor and the account editor, which check
+// their own rules first, are not part of this build. Refused: 0.
 LRESULT RecordChange(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  const HWND editor = reinterpret_cast<HWND>(wParam);
+  AcqSecurity::Records records{};
+  if (AcqParam::IsParameterWindow(editor)) {
+    if (!AcqParam::MayChangeRecord()) return 0;
+  } else if (RecordsOf(reinterpret_cast<HWND>(lParam), records)) {
+    const int code = msg == kMsgRecordChange1 ? kMrEdit : kMrNew;
+    if (!AcqSecurity::MayRunListCode(records, code)) return 0;
+  }
   return Framework(hwnd, msg, wParam, lParam);
 }
 
@@ -165,14 +209,14 @@ HDb Session() { return AcqDbGlobal::Session(); }
 
 void RunFramework(const Command& c, HWND) { MrProc_MrProcCmd(Session(), c.arg, PwMucBase_hwndClient); }
 
-// Edit: the windows that guard their records check first (PO editors,
-// purchase-request distribution, account editors — none is part of this
-// build), then the framework switches to editing.
+// Edit and delete act through the framework, which asks the window's
+// module before the code runs (kMrQueryCode): find and list windows ask
+// their family's privilege there (PO windows poEdit and poDel, statement
+// windows stHead), the parameters editor withholds delete, and an editor
+// asks its privilege in the record-change request that edit mode sends.
+// So the check is made once, whether the code came from this command, a
+// key or a script.
 void RunEdit(const Command&, HWND) { MrProc_MrProcCmd(Session(), kMrEdit, PwMucBase_hwndClient); }
-
-// Delete: PO editors and PO line windows need poDel, purchase-request
-// windows prDel, account editors acDel; other windows go straight to the
-// framework.
 void RunDelete(const Command&, HWND) {
   MrProc_MrProcCmd(Session(), kMrDelete, PwMucBase_hwndClient);
 }
@@ -198,6 +242,17 @@ void RunSaveBudgetHierarchy(const Command&, HWND) {
 void RunReportList(const Command&, HWND) {}
 
 void RunFind(const Command& c, HWND) { AcqFind::OpenFindWindow(static_cast<AcqFind::FindKind>(c.arg)); }
+void RunParameters(const Command&, HWND) { AcqParam::OpenParameters(); }
+
+// Undo order starts from a list of POs (the PO find window or a list of
+// POs; a PO line find window lists lines): elsewhere it does nothing.
+void RunUndoOrder(const Command& c, HWND hwnd) {
+  const HWND active = Active();
+  if (AcqFind::IsFindWindow(active, AcqFind::FindKind::PoHead) ||
+      AcqList::IsListWindow(active, AcqSecurity::Records::Pos)) {
+    RunNotBuilt(c, hwnd);
+  }
+}
 void RunPosOfStatement(const Command&, HWND) { AcqList::ListPosOfActiveStatement(Active()); }
 void RunStatementsOfActive(const Command&, HWND) { AcqList::ListStatementsOfActive(Active()); }
 void RunListForActive(const Command&, HWND) { AcqList::ListForActive(Active()); }
@@ -269,11 +324,12 @@ const Command kCommands[] = {
     {191, "Apply Pattern", RunPlaceholder},
     {192, "Save Pattern", RunPlaceholder},
     {193, "Delete Pattern", RunPlaceholder},
+    // Undo: one command per activity group, each with its group's privilege.
     {201, "Undo Approval", RunNotBuilt, 0, Acq(AcqSecurity::poUnApp)},
     {202, "Undo Receive", RunNotBuilt, 0, Acq(AcqSecurity::poUnRC)},
-    {203, "Undo Activity", RunNotBuilt},
-    {204, "Undo Activity", RunNotBuilt},
-    {205, "Undo Order", RunNotBuilt, 0, Acq(AcqSecurity::poUnRD)},
+    {203, "Undo Cancel", RunNotBuilt, 0, Acq(AcqSecurity::poUnRC)},
+    {204, "Undo Discontinue or Renew", RunNotBuilt, 0, Acq(AcqSecurity::poUnRD)},
+    {205, "Undo Order", RunUndoOrder, 0, Acq(AcqSecurity::poUndo)},
     {211, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
     {215, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
     {219, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
@@ -310,7 +366,7 @@ const Command kCommands[] = {
     {283, "Budget Codes Report", RunNotBuilt, 0, Man(AcqSecurity::rptTB)},
     {284, "PO Lines by Vendor Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
     {285, "Vendor Contracts Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
-    {291, "Acquisitions Parameters", RunNotBuilt, 0, Man(AcqSecurity::apEdit)},
+    {291, "Acquisitions Parameters", RunParameters},  // apEdit asked by the editor
     {292, "Workslip Printer Options", RunNotBuilt},
     {310, "Outstanding Payables", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
     {320, "Cheque Runs", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
@@ -372,6 +428,7 @@ bool StartedUp() { return startedUp; }
 void Initialize() {
   closing = false;
   startedUp = false;
+  ready = false;
   helpPath.clear();
   helpPathHost.clear();
 }

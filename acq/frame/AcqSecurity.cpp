@@ -3,6 +3,7 @@
 
 #include "acq/AcqUnit.h"
 #include "acq/db/AcqDbGlobal.h"
+#include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
 
@@ -51,6 +52,24 @@ bool CheckManPrivilege(AcqManPrivilege position) {
 }
 bool CheckManPrivilegeNoPrompt(AcqManPrivilege position) {
   return CheckNoPrompt(AcqDbGlobal::Globals().acqmanPrivileges[position]);
+}
+
+bool MayRunListCode(Records records, int code) {
+  const bool pos = records == Records::Pos;
+  switch (code) {
+    case kMrSearch:
+    case kMrRefresh:
+      return CheckPrivilege(pos ? poFind : stFind);
+    case kMrEdit:
+      return CheckPrivilege(pos ? poEdit : stHead);
+    case kMrNew:
+    case kMrCopy:
+      return CheckPrivilege(pos ? poHead : stHead);
+    case kMrDelete:
+      return CheckPrivilege(pos ? poDel : stHead);
+    default:
+      return true;
+  }
 }
 
 }  // namespace acq::AcqSecurity

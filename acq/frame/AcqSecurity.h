@@ -28,4 +28,13 @@ bool CheckPrivilegeNoPrompt(AcqPrivilege position);
 bool CheckManPrivilege(AcqManPrivilege position);
 bool CheckManPrivilegeNoPrompt(AcqManPrivilege position);
 
+// The records a find or list window shows.
+enum class Records { Pos, Statements };
+// Whether framework code `code` may run on a find or list window of
+// `records`, asked with prompt each time: a search or refresh reads what
+// the window's find privilege guards (poFind, stFind: statements carry
+// amounts); edit, new and delete need the family's (poEdit, poHead, poDel;
+// stHead). Codes that only move the selection need nothing.
+bool MayRunListCode(Records records, int code);
+
 }  // namespace acq::AcqSecurity

@@ -1,7 +1,8 @@
 // Log-in and log-out: resolving the server name through the workstation's
-// configuration, opening and upgrading the library database, checking the
-// user's password, and the process-wide facts a log-in sets (the user, the
-// site's features, the money format).
+// configuration, opening the library database, checking the user's
+// password, bringing an older schema up to date once the user is in, and
+// the process-wide facts a log-in sets (the user, the site's features, the
+// money format).
 #include <sodium.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <set>
 
+#include "host/db/DbAdmin.h"
 #include "host/db/DbDabs.h"
 #include "host/db/DbSession.h"
 #include "host/sys/LbStr.h"
@@ -49,11 +51,14 @@ void Digest(std::string_view password, unsigned char (&out)[crypto_generichash_B
 }
 
 DbCode LoginFailed(std::string_view user, DbMsg& msg) {
-  msg.Set("Login failed for user '" + std::string(user) + "'.");
+  msg.Set("Login failed for user '" + Lb_CutForMessage(user) + "'.");
   return kDbLoginFailed;
 }
 
-// Checks `user` and `password` against pw_user on `conn`.
+// Checks `user` and `password` against pw_user on `conn` (a table of every
+// schema version). Every refusal costs one password check: an unknown or
+// inactive name is checked too (against no hash, at the cost of a real
+// one), so the time a refusal takes does not tell which names exist.
 DbCode CheckUser(sqlite3* conn, std::string_view user, std::string_view password, DbMsg& msg) {
   DbsResultSet rs;
   std::string error;
@@ -63,10 +68,17 @@ DbCode CheckUser(sqlite3* conn, std::string_view user, std::string_view password
     msg.Set(error);
     return CodeFromSqlite(rc);
   }
-  if (rs.rows.size() != 1 || rs.rows[0][1].i == 0 ||
-      !Database_VerifyPassword(rs.rows[0][0].s, password))
-    return LoginFailed(user, msg);
+  const bool known = rs.rows.size() == 1;
+  const bool matches = Database_VerifyPassword(known ? rs.rows[0][0].s : std::string(), password);
+  if (!known || rs.rows[0][1].i == 0 || !matches) return LoginFailed(user, msg);
   return kDbOk;
+}
+
+// A file that cannot be opened for writing: the plain reason and what to do,
+// in place of SQLite's "attempt to write a readonly database".
+void ExplainUnwritable(const std::string& path, DbMsg& msg) {
+  const std::string why = DbAdmin_WhyNotWritable(path);
+  if (!why.empty()) msg.Set("Cannot open database '" + Lb_CutForMessage(path, 200) + "': " + why);
 }
 
 // Site features and money format, read once per log-in.
@@ -104,9 +116,19 @@ DbSessionImpl* NewSession(sqlite3* conn, const std::string& path) {
 }  // namespace
 
 DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMsg& msg) {
+  namespace fs = std::filesystem;
+  // "sqlite:PATH", the form of a [Servers] value, names a file directly
+  // (the frame's --db); a relative path is taken from the working folder.
+  constexpr std::string_view kSqlite = "sqlite:";
+  if (server.substr(0, kSqlite.size()) == kSqlite && server.size() > kSqlite.size()) {
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(server.substr(kSqlite.size())), ec);
+    target = "sqlite:" + (ec ? std::string(server.substr(kSqlite.size()))
+                             : p.lexically_normal().string());
+    return kDbOk;
+  }
   const std::string ini = Lb_WorkstationIniPath();
   std::string value = server.empty() ? std::string() : Lb_IniRead(ini, "Servers", server);
-  namespace fs = std::filesystem;
   if (!value.empty()) {
     std::string path = PathOfTarget(value);
     if (path.size() != value.size() || fs::path(path).extension() == ".db" ||
@@ -117,7 +139,8 @@ DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMs
       target = "sqlite:" + p.lexically_normal().string();
       return kDbOk;
     }
-    msg.Set("Server '" + std::string(server) + "' uses an unsupported backend: " + value);
+    msg.Set("Server '" + Lb_CutForMessage(server) + "' uses an unsupported backend: " +
+            Lb_CutForMessage(value, 200));
     return kDbCannotOpen;
   }
   if (server.size() > 3 && server.substr(server.size() - 3) == ".db") {
@@ -126,15 +149,30 @@ DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMs
     target = "sqlite:" + (ec ? std::string(server) : p.lexically_normal().string());
     return kDbOk;
   }
-  msg.Set("Unknown server name '" + std::string(server) + "'.");
+  msg.Set("Unknown server name '" + Lb_CutForMessage(server) + "'.");
   return kDbCannotOpen;
 }
 
 namespace {
 
+// Brings the file of a checked log-in to the current schema.
+DbCode Upgrade(sqlite3* conn, const std::string& path, DbMsg& msg) {
+  int from = 0;
+  std::string error;
+  int rc = Database_Upgrade(conn, from, error);
+  if (rc != SQLITE_OK) {
+    const std::string why = DbAdmin_WhyNotWritable(path);
+    msg.Set("Cannot upgrade '" + path + "': " + (why.empty() ? error : why));
+    return CodeFromSqlite(rc);
+  }
+  Lib_Trace("PwDb: upgraded '" + path + "' from schema version " + std::to_string(from));
+  return kDbOk;
+}
+
 // The connection of a log-in: resolves the server, opens the database,
-// brings an older schema up to date and checks the user. Sets nothing
-// process-wide.
+// checks the user on the schema the file has, and only then brings an
+// older schema up to date, so a wrong password never changes the file.
+// Sets nothing process-wide.
 DbCode OpenChecked(std::string_view server, std::string_view user, std::string_view password,
                    sqlite3*& conn, std::string& path, DbMsg& msg) {
   conn = nullptr;
@@ -144,19 +182,19 @@ DbCode OpenChecked(std::string_view server, std::string_view user, std::string_v
   path = PathOfTarget(target);
   int version = 0;
   code = OpenLibrary(path, conn, version, msg);
-  if (code != kDbOk) return code;
-  if (version < Database_SchemaVersion()) {
-    int from = 0;
-    std::string error;
-    int rc = Database_Upgrade(conn, from, error);
-    if (rc != SQLITE_OK) {
-      msg.Set("Cannot upgrade '" + path + "': " + error);
-      code = CodeFromSqlite(rc);
-    } else {
-      Lib_Trace("PwDb: upgraded '" + path + "' from schema version " + std::to_string(from));
-    }
+  if (code != kDbOk) {
+    if (code == kDbCannotOpen) ExplainUnwritable(path, msg);
+    return code;
+  }
+  // SQLite opens a file it may not write read-only; the session would fail
+  // at its first save, so the log-in fails now.
+  if (sqlite3_db_readonly(conn, "main") == 1) {
+    code = kDbCannotOpen;
+    msg.Set("Cannot open database '" + Lb_CutForMessage(path, 200) + "': it is read-only.");
+    ExplainUnwritable(path, msg);
   }
   if (code == kDbOk) code = CheckUser(conn, user, password, msg);
+  if (code == kDbOk && version < Database_SchemaVersion()) code = Upgrade(conn, path, msg);
   if (code != kDbOk) {
     CloseConnection(conn);
     conn = nullptr;

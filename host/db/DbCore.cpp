@@ -5,12 +5,17 @@
 #include "host/db/DbSession.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <atomic>
+#include <chrono>
 #include <limits>
+#include <random>
+#include <thread>
 
 #include "host/sys/LbStr.h"
 
@@ -147,6 +152,9 @@ std::string QuoteId(std::string_view name) {
 // ---- codes and failures ---------------------------------------------------------------
 
 DbCode CodeFromSqlite(int rc) {
+  // A read snapshot that went stale before the write is a conflict of the
+  // same kind as a row changed since it was read.
+  if (rc == SQLITE_BUSY_SNAPSHOT) return kDbLocked;
   switch (rc & 0xff) {
     case SQLITE_OK: return kDbOk;
     case SQLITE_BUSY: return kDbBusy;
@@ -174,9 +182,12 @@ std::string ShortSql(std::string_view sql) {
 
 namespace {
 
-void NoteTransactionLoss(DbSessionImpl* s, DbCode code) {
-  if (s->depth > 0 && !s->commitFailed && sqlite3_get_autocommit(s->conn) && !s->txnLost)
+void NoteTransactionLoss(DbSessionImpl* s, DbCode code, std::string_view text) {
+  if (s->depth > 0 && sqlite3_get_autocommit(s->conn) && !s->txnLost) {
     s->txnLost = code == kDbOk ? DbCode{kDbError} : code;
+    s->txnLostText = "The transaction was ended by an earlier failure (" + std::string(text) +
+                     "); roll it back and try again.";
+  }
 }
 
 }  // namespace
@@ -191,7 +202,7 @@ DbCode FailText(DbSessionImpl* s, int rc, std::string_view text, DbMsg& msg) {
   DbCode code = CodeFromSqlite(rc);
   if (code == kDbOk) code = kDbError;
   msg.Set(text);
-  NoteTransactionLoss(s, code);
+  NoteTransactionLoss(s, code, text);
   return code;
 }
 
@@ -200,15 +211,8 @@ DbCode Enter(DbSessionImpl* s, DbMsg& msg) {
     msg.Set("No database session.");
     return kDbMisuse;
   }
-  if (s->commitFailed) {
-    // The caller went on after a failed commit without rolling back.
-    sqlite3_exec(s->conn, "ROLLBACK", nullptr, nullptr, nullptr);
-    s->commitFailed = false;
-    s->depth = 0;
-    s->txnLost = kDbOk;
-  }
   if (s->depth > 0 && s->txnLost != kDbOk) {
-    msg.Set("The transaction was ended by an earlier failure; roll it back and try again.");
+    msg.Set(s->txnLostText);
     return s->txnLost;
   }
   return kDbOk;
@@ -467,6 +471,43 @@ void CloseConnection(sqlite3* conn) {
   if (conn) sqlite3_close_v2(conn);
 }
 
+namespace {
+
+std::atomic<uint64_t> lockWaits{0}, lockWaitUs{0}, retries{0};
+
+// SQLite's own busy wait sleeps longer and longer (up to 100 ms a time), so
+// a writer that keeps missing the moment the lock is free can starve while
+// others get in. Short sleeps with jitter keep the waiters fair.
+int WaitWhileBusy(void* timeoutMs, int count) {
+  using Clock = std::chrono::steady_clock;
+  thread_local Clock::time_point start;
+  thread_local std::minstd_rand random(static_cast<unsigned>(
+      std::random_device{}() ^ static_cast<unsigned>(getpid())));
+  if (count == 0) {
+    start = Clock::now();
+    ++lockWaits;
+  }
+  const auto limit = std::chrono::milliseconds(reinterpret_cast<intptr_t>(timeoutMs));
+  if (Clock::now() - start >= limit) return 0;
+  const int most = std::min(1 + count, 8);   // ms
+  const auto pause = std::chrono::microseconds(500 + random() % static_cast<unsigned>(most * 1000));
+  std::this_thread::sleep_for(pause);
+  lockWaitUs += static_cast<uint64_t>(pause.count());
+  return 1;
+}
+
+}  // namespace
+
+void CountRetry() { ++retries; }
+
+void SetBusyTimeout(sqlite3* conn, int ms) {
+  if (ms <= 0) {
+    sqlite3_busy_handler(conn, nullptr, nullptr);
+    return;
+  }
+  sqlite3_busy_handler(conn, WaitWhileBusy, reinterpret_cast<void*>(static_cast<intptr_t>(ms)));
+}
+
 DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& msg) {
   out = nullptr;
   version = 0;
@@ -488,7 +529,7 @@ DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& 
     return kDbCannotOpen;
   }
   sqlite3_extended_result_codes(conn, 1);
-  sqlite3_busy_timeout(conn, 250);
+  SetBusyTimeout(conn, kDefaultBusyTimeoutMs);
 
   // The version is read before any setting is changed, so a file that is
   // not ours is never written to.
@@ -527,3 +568,11 @@ DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& 
 }
 
 }  // namespace pwdb
+
+DbConflictStats _DbGetConflictStats() {
+  DbConflictStats stats;
+  stats.lockWaits = pwdb::lockWaits;
+  stats.lockWaitMs = pwdb::lockWaitUs / 1000;
+  stats.retries = pwdb::retries;
+  return stats;
+}

@@ -174,6 +174,7 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& lo
     }
     _BktClearChg(bkt, r);
     _BktSetState(bkt, r, kRowExisting);
+    _BktMarkRead(bkt, r);   // browse mode: a save checks the row is still as read
     ++loaded;
     return true;
   };

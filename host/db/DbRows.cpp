@@ -4,6 +4,13 @@
 // found by the Bucket's key columns. Bucket columns the table does not have
 // (display columns of a view, say) are not written.
 //
+// Browse mode: an update of a row that was read from the database writes
+// only while the columns it writes still hold what was read. When another
+// workstation changed one of them in between, nothing is written and the
+// result is the write conflict kDbLocked ("changed by another user"): the
+// caller reloads instead of overwriting that change unseen. Changes to
+// columns this update does not write never conflict.
+//
 // The `flag` argument of the three row calls is accepted and ignored.
 #include "host/db/DbSession.h"
 
@@ -107,25 +114,59 @@ DbCode Begin(DbSessionImpl* s, std::string_view table, BktHandle bkt, int row,
   return keys ? KeyColumns(*def, table, bkt, *keys, msg) : DbCode{kDbOk};
 }
 
-// Runs `sql` (an UPDATE or DELETE, `values` bound to its marks) on the row
-// its keys find; kDbNotFound when no row matched.
-DbCode RunOnRow(DbSessionImpl* s, const std::vector<Bound>& keys, BktHandle bkt, int row,
-                std::string sql, std::vector<DbsValue>& values, DbMsg& msg) {
+// Whether the row the keys find exists (after an update that matched none).
+DbCode RowExists(DbSessionImpl* s, std::string_view table, const std::vector<Bound>& keys,
+                 BktHandle bkt, int row, bool& exists, DbMsg& msg) {
+  std::string sql = "SELECT 1 FROM " + QuoteId(table);
+  std::vector<DbsValue> values;
   DbCode code = WhereKeys(keys, bkt, row, sql, values, msg);
   if (code != kDbOk) return code;
-  int changes = 0;
-  code = Run(s, sql, values, changes, msg);
-  if (code != kDbOk) return code;
-  if (changes == 0) {
-    msg.Set("The row was changed or deleted by another user.");
-    return kDbNotFound;
-  }
+  sqlite3_stmt* stmt = nullptr;
+  int rc = Cached(s, sql, stmt);
+  if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
+  StmtReset reset(stmt);
+  for (size_t n = 0; n < values.size(); ++n) Bind(stmt, static_cast<int>(n + 1), values[n]);
+  rc = sqlite3_step(stmt);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(s, rc, msg, sql);
+  exists = rc == SQLITE_ROW;
   return kDbOk;
 }
 
+// Runs `sql` (an UPDATE or DELETE, `values` bound to its marks) on the row
+// its keys find and whose columns match `guard` (" AND c IS ?...", its values
+// in `guardValues`). kDbNotFound when the row is gone, kDbLocked when it is
+// there but a guarded column no longer holds its value as read.
+DbCode RunOnRow(DbSessionImpl* s, std::string_view table, const std::vector<Bound>& keys,
+                BktHandle bkt, int row, std::string sql, std::vector<DbsValue>& values,
+                const std::string& guard, std::vector<DbsValue>& guardValues, DbMsg& msg) {
+  DbCode code = WhereKeys(keys, bkt, row, sql, values, msg);
+  if (code != kDbOk) return code;
+  sql += guard;
+  for (DbsValue& v : guardValues) values.push_back(std::move(v));
+  int changes = 0;
+  code = Run(s, sql, values, changes, msg);
+  if (code != kDbOk) return code;
+  if (changes > 0) return kDbOk;
+  bool exists = false;
+  if (!guard.empty()) {
+    code = RowExists(s, table, keys, bkt, row, exists, msg);
+    if (code != kDbOk) return code;
+  }
+  if (exists) {
+    msg.Set("The row of '" + std::string(table) +
+            "' was changed by another user after it was read; read it again and redo the "
+            "change.");
+    return kDbLocked;
+  }
+  msg.Set("The row of '" + std::string(table) + "' is gone: another user deleted it.");
+  return kDbNotFound;
+}
+
+// The row now holds what the database holds.
 void MarkSaved(BktHandle bkt, int row) {
   _BktClearChg(bkt, row);
   _BktSetState(bkt, row, kRowExisting);
+  _BktMarkRead(bkt, row);
 }
 
 // `moduleSql` run to its end, the session entered.
@@ -197,6 +238,9 @@ DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, in
   // are never written.
   std::string sql = "UPDATE " + QuoteId(table) + " SET ";
   std::vector<DbsValue> values;
+  BucketHold asRead(_BktRowAsRead(bkt, row));   // empty unless read from the database
+  std::string guard;
+  std::vector<DbsValue> guardValues;
   for (int col = 1, n = _BktGetNCols(bkt); col <= n; ++col) {
     if (!_ColIsChanged(bkt, row, col) || IsKey(keys, col) ||
         _BktGetColType(bkt, col) == kColOpaque)
@@ -211,9 +255,14 @@ DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, in
     }
     sql += (values.empty() ? "" : ",") + QuoteId(c->name) + "=?";
     values.push_back(std::move(v));
+    DbsValue old;
+    if (*asRead && CellForColumn(*asRead, 1, col, c, old, error)) {
+      guard += " AND " + QuoteId(c->name) + " IS ?";
+      guardValues.push_back(std::move(old));
+    }
   }
   if (values.empty()) return kDbOk;   // nothing changed: nothing to run
-  code = RunOnRow(db, keys, bkt, row, std::move(sql), values, msg);
+  code = RunOnRow(db, table, keys, bkt, row, std::move(sql), values, guard, guardValues, msg);
   if (code != kDbOk) return code;
   MarkSaved(bkt, row);
   return kDbOk;
@@ -229,8 +278,9 @@ DbCode _DbxDeleteRowU(HDb db, std::string_view table, BktHandle bkt, int row, in
   std::vector<Bound> keys;
   DbCode code = Begin(db, table, bkt, row, def, &keys, msg);
   if (code != kDbOk) return code;
-  std::vector<DbsValue> values;
-  code = RunOnRow(db, keys, bkt, row, "DELETE FROM " + QuoteId(table), values, msg);
+  std::vector<DbsValue> values, noGuard;
+  code = RunOnRow(db, table, keys, bkt, row, "DELETE FROM " + QuoteId(table), values, "", noGuard,
+                  msg);
   if (code != kDbOk) return code;
   _BktClearChg(bkt, row);
   return kDbOk;

@@ -87,11 +87,19 @@ class StmtReset {
 // ---- opening a library database (session and admin tools) ---------------------------
 // Opens an existing file read-write (never creates one), checks it is a
 // library database of this program's version or older, and sets the
-// connection up (WAL, foreign keys, 250 ms busy timeout, synchronous
-// NORMAL). `version` gets the file's schema version; an older one is left
+// connection up (WAL, foreign keys, the busy wait of SetBusyTimeout with
+// kDefaultBusyTimeoutMs, synchronous NORMAL). `version` gets the file's schema version; an older one is left
 // for the caller to upgrade. On failure nothing stays open.
 DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& msg);
 void CloseConnection(sqlite3* conn);
+
+// A statement that meets another connection's lock waits for it, polling
+// every few milliseconds (with jitter, so waiting workstations do not wake
+// in step), for at most `ms` milliseconds; then it fails with SQLITE_BUSY.
+constexpr int kDefaultBusyTimeoutMs = kDbBusyTimeoutMs;
+void SetBusyTimeout(sqlite3* conn, int ms);
+// Counts a retry for _DbGetConflictStats.
+void CountRetry();
 // Path of a resolved target ("sqlite:/x/y.db" or "/x/y.db").
 std::string PathOfTarget(std::string_view target);
 
@@ -110,15 +118,17 @@ struct DbSessionImpl {
   std::string user;
   std::string database;
 
-  // Transactions: `depth` counts open levels (1 = BEGIN, deeper = SAVEPOINT
-  // lvlN). `txnLost` is the code of the failure after which SQLite itself
-  // ended the transaction: further statements are refused until the caller
-  // rolls back. `commitFailed`: the outermost COMMIT failed and SQLite kept
-  // the transaction open; a rollback ends it, any other call rolls it back
-  // first (the caller was told its writes are lost).
+  // Transactions: `depth` counts open levels (1 = BEGIN IMMEDIATE, deeper =
+  // SAVEPOINT lvlN). `txnLost` is the code of the failure after which the
+  // transaction is gone (SQLite ended it, or its BEGIN never got the write
+  // lock), with `txnLostText` saying why: further statements are refused
+  // with them until the caller rolls back to level 0.
   int depth = 0;
   DbCode txnLost = kDbOk;
-  bool commitFailed = false;
+  std::string txnLostText;
+
+  // How long a statement waits for another connection's lock (ms).
+  int busyTimeoutMs = pwdb::kDefaultBusyTimeoutMs;
 
   // Commands: the current command set by _DbCmd, consumed by _DbLoadQuery.
   bool sequenceOpen = false;

@@ -1,11 +1,23 @@
-// Counted transactions: the outermost level is a deferred BEGIN ... COMMIT,
-// inner levels are savepoints "lvlN" (N = the level they open). A deferred
-// transaction takes the write lock at its first write; a conflicting writer
-// in another program waits at most the busy timeout (250 ms) and then gets
-// kDbBusy, a stale snapshot kDbBusy at once; either way the caller rolls the
-// whole transaction back and runs it again.
+// Counted transactions: the outermost level is BEGIN IMMEDIATE ... COMMIT,
+// inner levels are savepoints "lvlN" (N = the level they open).
+//
+// The outermost level takes the write lock as it begins, so every read of
+// the transaction sees the latest committed rows and nobody can write
+// between its reads and its writes. While another workstation holds the
+// lock, BEGIN waits up to the session's busy timeout
+// (kDefaultBusyTimeoutMs); if the lock is still held then, the transaction
+// is lost with kDbBusy and every statement of it is refused with that code
+// until the caller rolls back and runs the whole transaction again.
+//
+// A failed outermost COMMIT ends the transaction at once (rolled back), so
+// the write lock is free before anyone is told of the failure.
 #include "host/db/DbSession.h"
 #include "host/sys/RunTime.h"
+
+#include <algorithm>
+#include <chrono>
+#include <random>
+#include <thread>
 
 namespace {
 
@@ -16,6 +28,12 @@ int Exec(DbSessionImpl* s, const std::string& sql) {
 }
 
 std::string Savepoint(int level) { return "lvl" + std::to_string(level); }
+
+void EndTransaction(DbSessionImpl* s) {
+  s->depth = 0;
+  s->txnLost = kDbOk;
+  s->txnLostText.clear();
+}
 
 }  // namespace
 
@@ -29,12 +47,17 @@ void _DbBeginTrans(HDb db) {
     ++db->depth;
     return;
   }
-  int rc = db->depth == 0 ? Exec(db, "BEGIN") : Exec(db, "SAVEPOINT " + Savepoint(db->depth + 1));
+  int rc = db->depth == 0 ? Exec(db, "BEGIN IMMEDIATE")
+                          : Exec(db, "SAVEPOINT " + Savepoint(db->depth + 1));
   if (rc != SQLITE_OK) {
-    // BEGIN and SAVEPOINT take no locks; a failure here means the
-    // connection is unusable. Refuse the level's statements.
-    Lib_Trace(std::string("PwDb: begin failed: ") + sqlite3_errmsg(db->conn));
-    db->txnLost = CodeFromSqlite(rc) == kDbOk ? DbCode{kDbError} : CodeFromSqlite(rc);
+    const DbCode code = CodeFromSqlite(rc);
+    db->txnLost = code == kDbOk ? DbCode{kDbError} : code;
+    db->txnLostText =
+        code == kDbBusy
+            ? "The database is locked: another workstation kept it locked for more than " +
+                  std::to_string(db->busyTimeoutMs) + " ms, so the transaction could not begin."
+            : std::string("The transaction could not begin: ") + sqlite3_errmsg(db->conn);
+    Lib_Trace("PwDb: begin failed: " + db->txnLostText);
   }
   ++db->depth;
 }
@@ -45,14 +68,14 @@ DbCode _DbCommitTrans(HDb db, DbMsg& msg) {
     return kDbMisuse;
   }
   SessionLock lock(db->mutex);
-  if (db->depth == 0 || db->commitFailed) {
+  if (db->depth == 0) {
     msg.Set("No transaction to commit.");
     return kDbMisuse;
   }
   if (db->txnLost != kDbOk) {
     DbCode code = db->txnLost;
-    msg.Set("The transaction was ended by an earlier failure and is not committed.");
-    if (--db->depth == 0) db->txnLost = kDbOk;
+    msg.Set(db->txnLostText);
+    if (--db->depth == 0) EndTransaction(db);
     return code;
   }
   if (db->depth > 1) {
@@ -63,16 +86,16 @@ DbCode _DbCommitTrans(HDb db, DbMsg& msg) {
   }
   int rc = Exec(db, "COMMIT");
   if (rc == SQLITE_OK) {
-    db->depth = 0;
+    EndTransaction(db);
     return kDbOk;
   }
-  DbCode code = Fail(db, rc, msg);
-  if (sqlite3_get_autocommit(db->conn)) {
-    db->depth = 0;      // SQLite rolled it back itself
-    db->txnLost = kDbOk;
-  } else {
-    db->commitFailed = true;   // still open: the caller's rollback ends it
-  }
+  DbCode code = CodeFromSqlite(rc);
+  if (code == kDbOk) code = kDbError;
+  msg.Set(sqlite3_errmsg(db->conn));
+  // The writes are lost either way; holding the lock while the caller
+  // reports that would stop every other workstation.
+  if (!sqlite3_get_autocommit(db->conn)) Exec(db, "ROLLBACK");
+  EndTransaction(db);
   return code;
 }
 
@@ -86,14 +109,12 @@ DbCode _DbRollbackTrans(HDb db, std::string_view /*name*/, DbMsg& msg) {
     msg.Set("No transaction to roll back.");
     return kDbMisuse;
   }
-  if (db->commitFailed || db->depth == 1) {
+  if (db->depth == 1) {
     int rc = sqlite3_get_autocommit(db->conn) ? SQLITE_OK : Exec(db, "ROLLBACK");
-    db->depth = 0;
-    db->commitFailed = false;
-    db->txnLost = kDbOk;
+    EndTransaction(db);
     return rc == SQLITE_OK ? DbCode{kDbOk} : Fail(db, rc, msg);
   }
-  if (db->txnLost != kDbOk) {   // already undone by SQLite; just count down
+  if (db->txnLost != kDbOk) {   // already undone; just count down
     --db->depth;
     return kDbOk;
   }
@@ -108,4 +129,21 @@ int _DbTransDepth(HDb db) {
   if (db == nullptr) return 0;
   SessionLock lock(db->mutex);
   return db->depth;
+}
+
+void _DbSetBusyTimeout(HDb db, int ms) {
+  if (db == nullptr) return;
+  SessionLock lock(db->mutex);
+  db->busyTimeoutMs = std::max(ms, 0);
+  if (db->conn) SetBusyTimeout(db->conn, db->busyTimeoutMs);
+}
+
+void _DbConflictPause(int retry) {
+  // 10, 20, 40 ... 320 ms on average, each drawn from half to one and a half
+  // times that, so that workstations that met do not meet again in step.
+  thread_local std::minstd_rand random(std::random_device{}());
+  CountRetry();
+  const int base = 10 << std::clamp(retry - 1, 0, 5);
+  const int ms = base / 2 + static_cast<int>(random() % static_cast<unsigned>(base + 1));
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

@@ -31,8 +31,8 @@ enum : DbCode {
   kDbCannotOpen = 7,      // unknown server name, missing or unreadable database
   kDbBadSchema = 8,       // not a library database, or of a newer schema version
   kDbNoProcedure = 9,     // no stored procedure of that name
-  kDbBusy = 10,           // write conflict: another session holds the write lock
-  kDbLocked = 11,         // write conflict: snapshot out of date, or table locked
+  kDbBusy = 10,           // write conflict: another session kept the write lock past the busy wait
+  kDbLocked = 11,         // write conflict: the row changed since it was read (or a stale snapshot)
 };
 inline bool DbIsRetryable(DbCode code) { return code == kDbBusy || code == kDbLocked; }
 
@@ -65,13 +65,16 @@ using HDb = DbSessionImpl*;
 struct SearchImpl;
 using HSrch = SearchImpl*;
 
-// Resolves `server` to "sqlite:<path>" from the workstation configuration's
-// [Servers] section; a name that is itself a path ending in ".db" resolves
-// to itself. kDbCannotOpen with "Unknown server name 'x'." otherwise.
+// Resolves `server` to "sqlite:<path>": "sqlite:PATH" names a file itself
+// (the frame's --db); otherwise the workstation configuration's [Servers]
+// section names it, or a name that is itself a path ending in ".db"
+// resolves to itself. kDbCannotOpen with "Unknown server name 'x'."
+// otherwise.
 DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMsg& msg);
 
-// Opens the database of `server`, brings an older schema up to date, and
-// checks `user` and `password` against the stored salted hash. Failures:
+// Opens the database of `server`, checks `user` and `password` against the
+// stored salted hash (an unknown user costs the same work as a wrong
+// password), and only then brings an older schema up to date. Failures:
 // kDbCannotOpen (unknown server, missing or corrupt file), kDbBadSchema,
 // kDbLoginFailed ("Login failed for user 'x'."), each with the server text.
 DbCode _DbLogin(HDb& out, std::string_view server, std::string_view user,
@@ -142,6 +145,11 @@ DbCode _DbGetShrCodeBkt(HDb db, std::string_view codeTable, BktHandle& out, DbMs
 // (a delete leaves the row's state and place to the caller). Key columns are
 // never written by an update; an insert hands back a single INTEGER key
 // left NULL. `flag` is not used.
+// Browse mode: rows loaded from the database, or saved, are marked read
+// (Bucket.h). An update of such a row writes only while every column it
+// writes still holds its value as read; when another workstation changed
+// one of them meanwhile nothing is written and the result is kDbLocked
+// ("changed by another user ... read it again"), never a silent overwrite.
 DbCode _DbxInsertRow(HDb db, std::string_view table, BktHandle bkt, int row, int flag, DbMsg& msg);
 DbCode _DbxUpdateRowU(HDb db, std::string_view table, BktHandle bkt, int row, int flag, DbMsg& msg);
 DbCode _DbxDeleteRowU(HDb db, std::string_view table, BktHandle bkt, int row, int flag, DbMsg& msg);
@@ -151,15 +159,36 @@ DbCode _DbRawDelete(HDb db, std::string_view table, std::string_view where, DbMs
 
 // Transactions nest: the outermost begin starts one, inner levels are
 // savepoints; a commit of an inner level releases its savepoint, a rollback
-// of an inner level undoes to it. Conflicts surface as kDbBusy/kDbLocked on
-// the statement or commit that meets them; a session never waits longer
-// than its busy timeout (250 ms). An outermost commit that fails leaves the
-// transaction open for the caller's rollback (the session's next other call
-// rolls it back first); a rollback with nothing open is kDbMisuse.
+// of an inner level undoes to it. The outermost begin takes the write lock
+// at once, waiting for another workstation's lock up to the busy timeout
+// (kDbBusyTimeoutMs unless set below); when that runs out the transaction is lost with
+// kDbBusy, which every statement and the commit of it return until the
+// caller rolls back to level 0 and runs it again. A row changed by another
+// workstation since it was read gives kDbLocked on the update that meets it
+// (browse mode, see _DbxUpdateRowU). An outermost commit that fails rolls
+// the transaction back before it returns (nothing stays locked while the
+// failure is reported) and leaves level 0; a rollback with nothing open is
+// kDbMisuse.
 void _DbBeginTrans(HDb db);
 DbCode _DbCommitTrans(HDb db, DbMsg& msg);
 DbCode _DbRollbackTrans(HDb db, std::string_view name, DbMsg& msg);
 int _DbTransDepth(HDb db);
+// How long a statement of this session waits for another connection's lock
+// (milliseconds; 0 fails at once). Sessions start with kDbBusyTimeoutMs.
+constexpr int kDbBusyTimeoutMs = 1000;
+void _DbSetBusyTimeout(HDb db, int ms);
+// Waits before retry `retry` (1 for the first) of a transaction that met a
+// write conflict: about 10 ms doubling up to 320 ms, with jitter, so that
+// workstations that collided do not collide again in step.
+void _DbConflictPause(int retry);
+// What this process met of other workstations since it started (for
+// benchmarks and diagnostics).
+struct DbConflictStats {
+  uint64_t lockWaits = 0;    // statements that waited for another connection's lock
+  uint64_t lockWaitMs = 0;   // milliseconds they waited, in all
+  uint64_t retries = 0;      // transactions run again after a write conflict
+};
+DbConflictStats _DbGetConflictStats();
 
 // Next free key of `keyTable` (a row of the key table `pw_key`), checked
 // against `keyColumn` of `dataTable` so a key already used is skipped. Safe

@@ -611,3 +611,76 @@ bool SqlDialect_SplitProcedureCall(std::string_view text, std::string& name, std
   params.assign(rest);
   return true;
 }
+
+namespace {
+
+// The code points of `text`; false when it is not valid UTF-8 (overlong
+// forms, surrogates and values past U+10FFFF are refused) or holds NUL.
+bool DecodeUtf8(std::string_view text, std::vector<char32_t>& out) {
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    const size_t length = lead < 0x80           ? 1
+                          : (lead >> 5) == 0x06 ? 2
+                          : (lead >> 4) == 0x0E ? 3
+                          : (lead >> 3) == 0x1E ? 4
+                                                : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+    for (size_t k = 1; k < length; ++k) {
+      if ((byte(i + k) & 0xC0) != 0x80) return false;
+      c = (c << 6) | (byte(i + k) & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c == 0 || c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+    out.push_back(c);
+    i += length;
+  }
+  return true;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// `chars` as an SQL string literal.
+std::string Literal(const std::vector<char32_t>& chars) {
+  std::string out = "'";
+  for (char32_t c : chars) {
+    if (c == '\'') out += '\'';
+    AppendUtf8(out, c);
+  }
+  return out + "'";
+}
+
+}  // namespace
+
+bool SqlDialect_StartsWith(std::string_view column, std::string_view prefix, std::string& out) {
+  std::vector<char32_t> low;
+  if (prefix.empty() || !DecodeUtf8(prefix, low)) return false;
+  for (char32_t& c : low)
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+  // Every text that starts with `low` sorts before `high` (code point order
+  // is UTF-8 byte order), and nothing else between them does.
+  std::vector<char32_t> high = low;
+  while (!high.empty() && high.back() == 0x10FFFF) high.pop_back();
+  if (!high.empty()) high.back() = high.back() == 0xD7FF ? 0xE000 : high.back() + 1;
+  const std::string folded = "lower(" + std::string(column) + ")";
+  out = folded + ">=" + Literal(low);
+  if (!high.empty()) out += " and " + folded + "<" + Literal(high);
+  return true;
+}

@@ -30,3 +30,17 @@ bool SqlDialect_Translate(std::string_view moduleSql, SqlBackend backend,
 // then unspecified. Never translates or checks the arguments.
 bool SqlDialect_SplitProcedureCall(std::string_view text, std::string& name,
                                    std::string& params);
+
+// The condition "`column` starts with `prefix`", ignoring the case of ASCII
+// letters, in the module's dialect, as a range that an index on
+// lower(column) answers: "lower(column)>='abc' and lower(column)<'abd'".
+// The prefix is data: apostrophes are doubled, and % and _ stand for
+// themselves. The low bound is the prefix with A-Z folded to a-z (as the
+// backends' lower() folds; other letters keep their case, as with LIKE);
+// the high bound is the low one with its last character moved on by one
+// code point, a last U+10FFFF dropped and the one before moved on instead
+// (U+D7FF moves to U+E000: surrogates are no characters). A prefix of
+// nothing but U+10FFFF has only the low bound. Returns false, `out`
+// unchanged, when the prefix is empty (no condition) or not valid UTF-8
+// (or holds NUL).
+bool SqlDialect_StartsWith(std::string_view column, std::string_view prefix, std::string& out);

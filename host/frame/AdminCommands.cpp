@@ -12,6 +12,7 @@
 
 #include "host/db/DbAdmin.h"
 #include "host/muc/UiDriver.h"
+#include "host/sys/LbStr.h"
 
 namespace {
 
@@ -21,6 +22,13 @@ int Failure(const std::string& text) {
 }
 
 int DbFailure(const DbMsg& msg) { return Failure(msg.text); }
+
+// `text` filled with blanks to `width` characters (not bytes: names may be
+// beyond ASCII).
+std::string Padded(const std::string& text, size_t width) {
+  const size_t chars = Lb_CharCount(text);
+  return chars >= width ? text : text + std::string(width - chars, ' ');
+}
 
 // The new password: one line of stdin, or asked twice without echo.
 std::optional<std::string> NewPassword(const Options& o, const std::string& user,
@@ -57,13 +65,16 @@ std::optional<std::string> NewPassword(const Options& o, const std::string& user
 int Init(const Options& o) {
   struct stat st;
   if (stat(o.db.c_str(), &st) == 0)
-    return Failure("'" + o.db + "' already exists; acq init never touches an existing file.");
+    return Failure("'" + Lb_CutForMessage(o.db, 200) +
+                   "' already exists; acq init never touches an existing file.");
   DbMsg msg;
   if (DbAdmin_CreateDatabase(o.db, o.demo, msg) != kDbOk) return DbFailure(msg);
   std::printf("Created %s (schema version %d)%s.\n", o.db.c_str(), DbAdmin_SchemaVersion(),
               o.demo ? " with the demo library" : "");
   if (o.demo)
     std::printf("Demo users: admin, clerk and viewer; each password is the user name.\n");
+  std::printf("Only you can read and write it (mode 0600); README.md tells how to share it "
+              "with a group.\n");
   return kExitOk;
 }
 
@@ -82,6 +93,9 @@ int Upgrade(const Options& o) {
 int SetPassword(const Options& o, bool create) {
   const std::string& user = o.args[0];
   std::string error;
+  // A name that will be refused is told before the password is asked for.
+  if (create && (!DbAdmin_CheckUserName(user, error) || !DbAdmin_CheckFullName(o.fullName, error)))
+    return Failure(error);
   std::optional<std::string> password = NewPassword(o, user, error);
   if (!password) return Failure(error);
   DbMsg msg;
@@ -109,7 +123,7 @@ int List(const Options& o) {
   for (const DbUserInfo& u : users) {
     std::string features;
     for (const std::string& f : u.features) features += (features.empty() ? "" : " ") + f;
-    std::printf("%-16s %-30s %s\n", u.user.c_str(), u.fullName.c_str(),
+    std::printf("%s %s %s\n", Padded(u.user, 16).c_str(), Padded(u.fullName, 30).c_str(),
                 features.empty() ? "(no features)" : features.c_str());
   }
   return kExitOk;

@@ -26,10 +26,10 @@ const Popup kPopups[] = {
      {{"Cu&t", 57635}, {"&Copy", 57634}, {"&Paste", 57637}, {"C&lear", 57632},
       {"&Edit Record", 12}, {"&Delete Record", 13}}},
     {"&View",
-     {{"&Search", 42102}, {"&Reload", 42202}, {"Command 42012", 42012},
-      {"Command 42423", 42423}, {"Command 42409", 42409}, {"Command 42404", 42404},
-      {"Command 42424", 42424}, {"Command 42425", 42425}, {"Command 42313", 42313},
-      {"Command 42411", 42411}, {"Command 57642", 57642}}},
+     {{"&Search", 42102}, {"&Reload", 42202}, {"Pre&vious Record", 42012},
+      {"&Next Record", 42423}, {"&First Record", 42409}, {"&Last Record", 42404},
+      {"Ne&w Record", 42424}, {"&Copy Record", 42425}, {"S&ave Record", 42313},
+      {"Cancel C&hanges", 42411}, {"R&efresh", 57642}}},
     {"&Purchase Orders",
      {{"New PO for &Vendor...", 151}, {"&New PO", 165}, {"PO &Templates", 166},
       {"New PO Te&mplate", 169}, {"&Find PO", 152}, {"Find PO &Line", 153},
@@ -75,6 +75,18 @@ const Popup kPopups[] = {
 static_assert(std::size(kPopups) == 13, "the module counts on thirteen popups");
 
 }  // namespace
+
+std::string FrameMenuText(UINT id) {
+  for (const Popup& popup : kPopups)
+    for (const Item& item : popup.items)
+      if (item.id == id) {
+        std::string text;
+        for (const char* c = item.text; *c; ++c)
+          if (*c != '&') text.push_back(*c);
+        return text;
+      }
+  return {};
+}
 
 HMENU BuildFrameMenu() {
   HMENU bar = CreateMenu();

@@ -25,8 +25,17 @@ std::string DefaultModulePath() {
   return dir + "/libPwAcq75.so";
 }
 
+#ifdef ACQ_SANITIZE
+// A leak report names the module's functions only while the module is still
+// mapped when the process ends: the sanitizer build never unmaps it (its
+// detach still runs).
+constexpr int kKeepMapped = RTLD_NODELETE;
+#else
+constexpr int kKeepMapped = 0;
+#endif
+
 bool LoadedModule::Load(const std::string& path, std::string& error) {
-  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | kKeepMapped);
   if (!handle_) {
     const char* why = dlerror();
     error = "Cannot load the acquisitions module '" + path + "': " + (why ? why : "unknown error");

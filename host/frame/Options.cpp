@@ -6,6 +6,8 @@
 #include <map>
 #include <string_view>
 
+#include "host/sys/LbStr.h"
+
 namespace {
 
 constexpr const char* kUsage =
@@ -22,7 +24,7 @@ constexpr const char* kUsage =
     "            [--module PATH] [--host-version X.Y]\n"
     "\n"
     "Run options:\n"
-    "  --db PATH            the database file (a name ending in .db)\n"
+    "  --db PATH            the database file (of any name)\n"
     "  --server NAME        a server of the workstation's [Servers] section\n"
     "                       (default: Server in its [ACQ] section)\n"
     "  --user NAME          the log-in user (else the script's login, else asked)\n"
@@ -128,7 +130,7 @@ bool ReadCommand(const std::vector<std::string>& words, size_t& next, FrameComma
     out = it->second;
     next = 2;
   } else {
-    error = "unknown command '" + first + "'";
+    error = "unknown command '" + Lb_CutForMessage(first) + "'";
     return false;
   }
   return true;
@@ -157,7 +159,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     std::string name = w.substr(0, eq);
     auto it = OptionTable().find(name);
     if (it == OptionTable().end()) {
-      error = "unknown option '" + name + "'";
+      error = "unknown option '" + Lb_CutForMessage(name) + "'";
       return false;
     }
     const OptionInfo opt = it->second;
@@ -199,10 +201,6 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
   if (out.command == FrameCommand::Run) {
     if (!out.db.empty() && !out.server.empty()) {
       error = "give either --db or --server, not both";
-      return false;
-    }
-    if (!out.db.empty() && (out.db.size() < 4 || out.db.compare(out.db.size() - 3, 3, ".db") != 0)) {
-      error = "--db needs a database file whose name ends in .db";
       return false;
     }
     if (out.transcriptGiven && out.script.empty()) {

@@ -10,13 +10,29 @@
 // framework, show) go to the framework (MrUi.h), which does them on the top
 // window; the frame's own keys are the module's accelerator table 1.
 //
+// Menu commands: before a `command N` runs, the frame asks the module
+// whether N is available on the top module window (message 0x0798, the
+// number in the high word of wParam), as it would before showing the menu:
+// first the window's own procedure, then MainWndProc for that window. FALSE
+// leaves the item to the frame (available); TRUE means the module has set
+// the item's state in the frame's menu, and a disabled item is not run.
+//
+// Raw messages (`send`, `post`) get real windows and pointers where the
+// module reads them (RawMessage.h); numbers that are none are refused.
+//
 // Shut-down order: phase closing, the frame window destroyed (and with it
 // the client and every module window), phase terminating with the units'
 // Terminate procedures, then the module's unload (the termination chain).
 #include "host/frame/Session.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -27,6 +43,8 @@
 #include "host/db/PwDb.h"
 #include "host/frame/FrameMenu.h"
 #include "host/frame/Loader.h"
+#include "host/frame/RawMessage.h"
+#include "host/mr/MrFramework.h"
 #include "host/mr/MrUi.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
@@ -37,6 +55,7 @@
 namespace {
 
 constexpr UINT kStartupMessage = 0x0BD0;
+constexpr UINT kMenuStateMessage = 0x0798;
 constexpr LRESULT kStartupFailed = -1;
 constexpr const char* kDefaultLocation = "MAIN";
 constexpr const char* kDatabaseName = "acq";
@@ -86,19 +105,34 @@ std::string ResultText(UINT msg, LRESULT result) {
 
 std::unique_ptr<UiDriver> MakeDriver(const Options& o, std::string& error) {
   if (o.script.empty()) return Ui_MakeTerminalDriver();
-  std::ifstream in(o.script, std::ios::binary);
-  if (!in) {
-    error = "cannot read the script '" + o.script + "'";
+  const std::string shown = "'" + Lb_CutForMessage(o.script, 200) + "'";
+  struct stat st {};
+  if (stat(o.script.c_str(), &st) != 0) {
+    error = "cannot read the script " + shown + ": " + std::strerror(errno);
     return nullptr;
   }
+  if (S_ISDIR(st.st_mode)) {
+    error = "the script " + shown + " is a directory, not a script file";
+    return nullptr;
+  }
+  std::ifstream in(o.script, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  if (in) text << in.rdbuf();
+  if (!in || in.bad()) {
+    error = "cannot read the script " + shown;
+    return nullptr;
+  }
   return Ui_MakeScriptDriver(text.str(), o.script, o.transcript, &error);
 }
 
-// The server name of the log-in: --db, --server, or the workstation's.
+// The server name of the log-in: --db (a file of any name, as a
+// "sqlite:PATH" target), --server, or the workstation's.
 std::string ServerName(const Options& o) {
-  if (!o.db.empty()) return o.db;
+  if (!o.db.empty()) {
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(o.db, ec);
+    return "sqlite:" + (ec ? o.db : path.lexically_normal().string());
+  }
   if (!o.server.empty()) return o.server;
   return Lb_IniRead(Lb_WorkstationIniPath(), "ACQ", "Server");
 }
@@ -138,7 +172,8 @@ bool FillLogin(const Options& o, const std::string& server, UiDriver& driver) {
 // the close protocol.
 class FrameLoop {
  public:
-  FrameLoop(UiDriver& driver, HWND client) : driver_(driver), client_(client) {}
+  FrameLoop(UiDriver& driver, HWND frame, HWND client, WNDPROC moduleProc)
+      : driver_(driver), frame_(frame), client_(client), moduleProc_(moduleProc) {}
 
   // Dispatches everything queued; true once a close was accepted.
   bool Pump() {
@@ -169,7 +204,7 @@ class FrameLoop {
       UiAction action;
       std::string error;
       if (!Ui_ParseAction(*text, action, &error)) {
-        driver_.Notice("error", "not an action: " + *text + " (" + error + ")");
+        driver_.Notice("error", "not an action: " + Lb_CutForMessage(*text) + " (" + error + ")");
         continue;
       }
       if (Execute(action)) return true;
@@ -188,6 +223,40 @@ class FrameLoop {
     return Accepted(SendMessageW(client_, WM_CLOSE, 0, 0));
   }
 
+  // Whether menu command `command` is available on the top module window
+  // (see the head of this file). A command the frame's menu does not hold
+  // has no state to set, so the module cannot have disabled it.
+  bool CommandAvailable(UINT command) {
+    HWND top = KtWin_GetTopKtWnd();
+    const WPARAM query = MAKEWPARAM(0, static_cast<uint16_t>(command));
+    LRESULT answered = top ? SendMessageW(top, kMenuStateMessage, query, 0) : FALSE;
+    if (!answered) answered = moduleProc_(top, kMenuStateMessage, query, 0);
+    if (!answered || FrameMenuText(command).empty()) return true;
+    HMENU menu = GetMenu(frame_);
+    return menu == nullptr || IsMenuItemEnabled(menu, command);
+  }
+
+  void RunCommand(UINT command) {
+    if (!CommandAvailable(command)) {
+      const std::string text = FrameMenuText(command);
+      driver_.ActionFailed("command " + std::to_string(command) + " " + text +
+                           " is not available here");
+      return;
+    }
+    SendMessageW(client_, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(command), 0), 0);
+  }
+
+  // A raw message with real windows where the module reads them; false
+  // (the driver told) when a number names no window.
+  bool Prepare(const UiAction& action, WPARAM& wParam, LPARAM& lParam) {
+    std::string error;
+    if (PrepareRawMessage(action, RawMessageWindows{KtWin_GetTopKtWnd(), client_}, heldWindows_,
+                          wParam, lParam, error))
+      return true;
+    driver_.ActionFailed(error);
+    return false;
+  }
+
   // True when the action closed the frame.
   bool Execute(const UiAction& action) {
     if (action.IsWindowAction()) {
@@ -197,17 +266,23 @@ class FrameLoop {
     }
     switch (action.kind) {
       case UiAction::Kind::Command:
-        SendMessageW(client_, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(action.message), 0), 0);
+        RunCommand(action.message);
         return false;
       case UiAction::Kind::Send: {
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+        if (!Prepare(action, wParam, lParam)) return false;
         if (action.message == WM_CLOSE) KtWin_CloseRefused();
-        LRESULT result = SendMessageW(client_, action.message, action.wParam, action.lParam);
+        LRESULT result = SendMessageW(client_, action.message, wParam, lParam);
         driver_.Notice("result", ResultText(action.message, result));
         return action.message == WM_CLOSE && Accepted(result);
       }
-      case UiAction::Kind::Post:
-        PostMessageW(client_, action.message, action.wParam, action.lParam);
+      case UiAction::Kind::Post: {
+        WPARAM wParam = 0;
+        LPARAM lParam = 0;
+        if (Prepare(action, wParam, lParam)) PostMessageW(client_, action.message, wParam, lParam);
         return false;
+      }
       case UiAction::Kind::Close:
         return Close();
       default:
@@ -217,7 +292,12 @@ class FrameLoop {
   }
 
   UiDriver& driver_;
+  HWND frame_;
   HWND client_;
+  WNDPROC moduleProc_;
+  // Window handles whose addresses went to the module in raw messages; a
+  // deque keeps each slot in place for a posted message still queued.
+  std::deque<HWND> heldWindows_;
 };
 
 // The frame and client windows; nullptr client when the module's window
@@ -304,7 +384,7 @@ int RunClient(const Options& o) {
   SendMessageW(windows.client, WM_SIZE, 0,
                static_cast<LPARAM>(MAKEWPARAM(kFrameWidth, kFrameHeight)));
 
-  FrameLoop loop(*driver, windows.client);
+  FrameLoop loop(*driver, windows.frame, windows.client, module.mainWndProc());
   LRESULT started = SendMessageW(windows.client, kStartupMessage, 0, 0);
   driver->Notice("result", ResultText(kStartupMessage, started));
   if (started == kStartupFailed) {

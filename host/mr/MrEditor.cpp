@@ -188,6 +188,20 @@ bool Reload(HEDITOR editor) {
   return KeyWhere(editor->def.keys, editor->record, 1, where) && LoadWhere(editor, where);
 }
 
+// A save found the record changed by another workstation since it was
+// read: nothing was written. The person either reloads (their edits are
+// dropped) or keeps the edits to compare and redo them after a refresh.
+void OfferReloadAfterConflict(HEDITOR editor) {
+  const std::string caption = CaptionOf(editor);
+  const int answer = MucTools_MsgBox(
+      editor->hwnd, caption,
+      "Another user changed this record after you opened it, so your changes were not saved "
+      "(saving them would overwrite theirs unseen).\n\nShow the record as it is now? Your "
+      "changes will be dropped; you can make them again.",
+      MB_YESNO | MB_ICONWARNING);
+  if (answer == IDYES) Reload(editor);
+}
+
 // Before the record is left (closed, refreshed, another one shown): Yes
 // saves, No drops the changes, Cancel stays. True when it may be left.
 bool MayLeaveRecord(HEDITOR editor) {
@@ -484,6 +498,10 @@ bool MrEditor_Save(HEDITOR editor) {
                              : _DbxUpdateRowU(db, editor->def.source, editor->record, 1, 1, m);
       },
       [&] { _BktRowCopy(editor->record, 1, *before, 1); }, msg);
+  if (code == kDbLocked && !editor->isNew) {
+    OfferReloadAfterConflict(editor);
+    return false;
+  }
   if (code != kDbOk) {
     ShowDbError(editor->hwnd, code, msg);
     return false;

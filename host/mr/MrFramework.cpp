@@ -3,9 +3,7 @@
 // listers and editors, and the framework codes on the top window.
 #include <algorithm>
 #include <cctype>
-#include <chrono>
 #include <set>
-#include <thread>
 
 #include "host/db/DbDabs.h"
 #include "host/db/DbView.h"
@@ -59,8 +57,16 @@ bool ParseWhole(std::string_view text, int64_t& out) {
 std::set<HENVIR>& Envirs() { static auto* s = new std::set<HENVIR>; return *s; }
 std::set<HLISTER>& Listers() { static auto* s = new std::set<HLISTER>; return *s; }
 std::set<HEDITOR>& Editors() { static auto* s = new std::set<HEDITOR>; return *s; }
-// Bits the module gave its windows (MrProc_SetWindowMenuBits).
+// Bits the module gave its windows (MrProc_SetWindowMenuBits), and the codes
+// it withholds on them (MrProc_WithholdCodes); an entry goes with its window.
 std::map<HWND, uint32_t>& ModuleBits() { static auto* m = new std::map<HWND, uint32_t>; return *m; }
+std::map<HWND, uint32_t>& Withheld() { static auto* m = new std::map<HWND, uint32_t>; return *m; }
+
+void TraceCode(int code, HWND hwnd, std::string_view outcome) {
+  if (Lib_TraceOn())
+    Lib_Trace("MrProc: code " + std::to_string(code) + " on \"" + GetWindowTextW(hwnd) + "\": " +
+              std::string(outcome));
+}
 
 }  // namespace
 
@@ -283,10 +289,7 @@ bool SameKeys(const std::vector<std::string>& keys, BktHandle ba, int a, BktHand
 
 DbCode WriteInTransaction(HDb db, const std::function<DbCode(DbMsg&)>& write,
                           const std::function<void()>& undo, DbMsg& msg) {
-  // A conflict can come back at once (a snapshot that went stale), so the
-  // tries are spaced: 50, 100, 200 ms.
-  constexpr int kTries = 4;
-  constexpr int kFirstPauseMs = 50;
+  constexpr int kTries = 6;
   const int before = _DbTransDepth(db);
   DbCode code = kDbOk;
   for (int attempt = 1;; ++attempt) {
@@ -298,8 +301,8 @@ DbCode WriteInTransaction(HDb db, const std::function<DbCode(DbMsg&)>& write,
     DbMsg ignored;   // the write's failure is the one to tell
     if (_DbTransDepth(db) > before) (void)_DbRollbackTrans(db, "MrFramework.Write", ignored);
     undo();
-    if (before > 0 || !DbIsRetryable(code) || attempt == kTries) return code;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kFirstPauseMs << (attempt - 1)));
+    if (before > 0 || code != kDbBusy || attempt == kTries) return code;
+    _DbConflictPause(attempt);
   }
 }
 
@@ -320,7 +323,13 @@ bool AskDelete(HWND owner, int count) {
 
 bool RecordChangeAllowed(HWND editor, UINT request) {
   if (!IsWindow(PwMucBase_hwndClient)) return true;   // no module to ask
-  return SendMessageW(PwMucBase_hwndClient, request, reinterpret_cast<WPARAM>(editor), 0) != 0;
+  // The lister the editor came from tells the module whose records these
+  // are (a PO list's editor edits POs) when the editor is not its own.
+  const HEDITOR opened = MrEditor_FromHwnd(editor);
+  const HWND lister = opened != nullptr && IsWindow(opened->listerHwnd) ? opened->listerHwnd
+                                                                        : nullptr;
+  return SendMessageW(PwMucBase_hwndClient, request, reinterpret_cast<WPARAM>(editor),
+                      reinterpret_cast<LPARAM>(lister)) != 0;
 }
 
 bool RouteCommandToClient(HWND dialog, WPARAM wParam) {
@@ -352,6 +361,7 @@ void AttachWindow(HENVIR envir, HWND hwnd) {
 
 void DetachWindow(HENVIR envir, HWND hwnd) {
   ModuleBits().erase(hwnd);
+  Withheld().erase(hwnd);
   if (!IsLive(envir)) return;
   auto& windows = envir->windows;
   windows.erase(std::remove(windows.begin(), windows.end(), hwnd), windows.end());
@@ -402,6 +412,7 @@ uint32_t MrProc_MrProcMenuSet(HWND hwnd) {
   if (auto it = ModuleBits().find(hwnd); it != ModuleBits().end()) bits = it->second;
   if (HLISTER lister = MrLister_FromHwnd(hwnd)) bits |= ListerBits(lister);
   if (HEDITOR editor = MrEditor_FromHwnd(hwnd)) bits |= EditorBits(editor);
+  if (auto it = Withheld().find(hwnd); it != Withheld().end()) bits &= ~it->second;
   return bits;
 }
 
@@ -411,10 +422,32 @@ void MrProc_SetWindowMenuBits(HWND hwnd, uint32_t bits) {
   if (IsWindow(hwnd)) ModuleBits()[hwnd] = bits;
 }
 
+void MrProc_WithholdCodes(HWND hwnd, uint32_t bits) {
+  std::erase_if(Withheld(), [](const auto& entry) { return !IsWindow(entry.first); });
+  if (IsWindow(hwnd)) Withheld()[hwnd] = bits;
+}
+
 bool MrProc_MrProcCmd(HDb, int code, HWND) {
   HWND top = KtWin_GetTopKtWnd();
-  if (code < 0 || code > 31 || (MrProc_MrProcMenuSet(top) & (1u << code)) == 0) return false;
-  if (HLISTER lister = MrLister_FromHwnd(top)) return ListerCommand(lister, code);
-  if (HEDITOR editor = MrEditor_FromHwnd(top)) return EditorCommand(editor, code);
-  return false;   // a module bit: the module acts on it itself
+  if (code < 0 || code > 31 || (MrProc_MrProcMenuSet(top) & (1u << code)) == 0) {
+    TraceCode(code, top, "not available");
+    return false;
+  }
+  HLISTER lister = MrLister_FromHwnd(top);
+  HEDITOR editor = MrEditor_FromHwnd(top);
+  if (lister == nullptr && editor == nullptr) return false;   // a module bit: the module acts
+  // The module decides every time: a privilege granted once by another
+  // user's authorisation covers that one run, not the next search.
+  if (SendMessageW(top, kMrQueryCode, static_cast<WPARAM>(code), 0) != 0) {
+    TraceCode(code, top, "refused by the window");
+    return false;
+  }
+  // The module's answer may have closed the window (or its editor).
+  lister = MrLister_FromHwnd(top);
+  editor = MrEditor_FromHwnd(top);
+  const bool done = lister ? ListerCommand(lister, code) : editor ? EditorCommand(editor, code)
+                                                                  : false;
+  TraceCode(code, top, done ? "done" : "not done");
+  if (IsWindow(top)) SendMessageW(top, kMrCodeDone, static_cast<WPARAM>(code), done ? 1 : 0);
+  return done;
 }

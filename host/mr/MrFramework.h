@@ -52,6 +52,17 @@ void MrProc_FreeEnvir(HENVIR* envir);
 std::string MrProc_EnvirName(HENVIR envir);
 
 // ---- listers ----------------------------------------------------------------------------
+// A lister's rows come from the database as they are needed, so a list of a
+// hundred thousand rows opens at once: opening and searching fetch the first
+// 50 rows (a refresh as many as there were), and rows further down are
+// fetched when they are selected or moved to (MrLister_SetSelection, next,
+// last; last fetches the rest of the list). The list's order is the sort
+// column, the definition's order, then the key columns, with NULLs first
+// either way, so it is the same on every fetch; the next rows are those that
+// come after the last one fetched. A definition whose order is not a list of
+// its columns, or that has no key columns, loads every row at once. While
+// rows are left to fetch, the lister's window tells "N rows, showing 1-M"
+// (N counted when the load ran).
 struct ListerImpl;
 using HLISTER = ListerImpl*;
 // Builds a lister from definition `viewName` in `envir`, as a child of
@@ -67,15 +78,34 @@ bool MrLister_MrListerBegin(HLISTER lister, std::string_view sizeKey);
 HWND MrLister_Hwnd(HLISTER lister);
 HLISTER MrLister_FromHwnd(HWND hwnd);            // nullptr when not a lister
 std::string MrLister_ViewName(HLISTER lister);
-BktHandle MrLister_Rows(HLISTER lister);         // owned by the lister; do not change
+// The rows fetched so far: rows 1..M of the list, in its order (every row of
+// it once MrLister_RowCount equals M). Owned by the lister; do not change.
+// Row numbers (the selection's, a script's "select N") are rows of it.
+BktHandle MrLister_Rows(HLISTER lister);
+// Selected rows, ascending; always rows of MrLister_Rows.
 std::vector<int> MrLister_Selection(HLISTER lister);
+// Selects rows by number, fetching through the highest first; numbers past
+// the end of the list are left out.
 void MrLister_SetSelection(HLISTER lister, const std::vector<int>& rows);
+// Fetches rows until row `row` is there or the list ends (INT_MAX: every
+// row); returns the rows fetched then, fewer than `row` only when the list
+// has no more. A failed fetch is shown through the UI driver and returns
+// the rows there were.
+int MrLister_FetchRows(HLISTER lister, int row);
+// Rows in the list, fetched or not (counted at the last load while rows are
+// left to fetch; exact once all are fetched).
+int MrLister_RowCount(HLISTER lister);
 // A search criterion: rows whose `column` starts with `value` (text) or
 // equals it (numbers, dates); an empty value drops the criterion. The search
 // runs on kMrSearch. False when the column is not searchable or the value
 // does not fit it.
 bool MrLister_SetSearch(HLISTER lister, std::string_view column, std::string_view value);
-// Sorts the shown rows on a column (descending when `descending`).
+// Sorts the list on a column (descending when `descending`; NULLs first
+// either way). With every row fetched the rows are sorted in place, rows
+// equal on the column keeping their order; otherwise the database sorts
+// (rows equal on the column in the definition's order) and the list is
+// fetched again as far as it was, the selected records staying selected
+// wherever they now are.
 bool MrLister_Sort(HLISTER lister, std::string_view column, bool descending);
 
 // ---- editors ----------------------------------------------------------------------------
@@ -86,7 +116,8 @@ using HEDITOR = EditorImpl*;
 // (error shown) when the record cannot be loaded.
 // Before a record changes the editor asks the client window: 0x0E2C before
 // the first change of a saved record, 0x0E2D before a new record or a copy,
-// wParam the editor's window; 0 refuses (MrProc_MrWndProc allows both).
+// wParam the editor's window, lParam the window of the lister it was opened
+// from (0 when none); 0 refuses (MrProc_MrWndProc allows both).
 HEDITOR MrEditor_Open(HENVIR envir, std::string_view viewName, DLGPROC dlgProc, HWND parent,
                       std::string_view where, bool newRecord, std::string_view caption);
 HWND MrEditor_Hwnd(HEDITOR editor);
@@ -107,12 +138,30 @@ bool MrEditor_Save(HEDITOR editor);
 HWND KtWin_GetTopKtWnd();
 // Runs framework code `code` on the top context window, on the session of
 // the window's environment (`session` is not used); false when the code is
-// not available there or the window's action failed or was declined.
+// not available there, the window's module refused it (kMrQueryCode), or
+// the window's action failed or was declined. Every script action and menu
+// command that runs a code comes through here, so the module is asked each
+// time a code runs, whoever asked for it.
 bool MrProc_MrProcCmd(HDb session, int code, HWND client);
+// Before a code runs on a window, the framework sends the window
+// kMrQueryCode (wParam the code); its dialog procedure hands it to the
+// module's. A non-zero answer stops the code: the module has told the
+// person why (a refused privilege prompt has). Windows whose module does not
+// answer (DefDlgProc gives 0) let every code run.
+constexpr UINT kMrQueryCode = 0x0E32;
+// After a code ran on a window that is still open, the framework sends it
+// kMrCodeDone: wParam the code, lParam 1 when the code did what it should
+// (a save that saved), 0 when it failed or was declined.
+constexpr UINT kMrCodeDone = 0x0E33;
 // Bit k set: code k available on `hwnd` (framework codes, plus the bits the
-// module gave the window with MrProc_SetWindowMenuBits).
+// module gave the window with MrProc_SetWindowMenuBits, less the codes it
+// withholds there).
 uint32_t MrProc_MrProcMenuSet(HWND hwnd);
 void MrProc_SetWindowMenuBits(HWND hwnd, uint32_t bits);
+// Codes (bit k: code k) the module withholds on `hwnd`: never offered in
+// its menu set, never run there (the one record of a settings table is
+// neither deleted nor joined by a second, say). Replaces the earlier set.
+void MrProc_WithholdCodes(HWND hwnd, uint32_t bits);
 
 // Lets the user pick a vendor from the vendor lister; false on cancel.
 bool MrVendor_FindVendor(HDb session, HWND owner, int32_t& vendor, std::string& vendorName);

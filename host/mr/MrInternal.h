@@ -70,9 +70,11 @@ bool SameKeys(const std::vector<std::string>& keys, BktHandle ba, int a, BktHand
 // ---- writes ----------------------------------------------------------------------------
 // Runs `write` in one transaction of `db` and commits. On failure: rolls
 // back, calls `undo` (which puts the Buckets back as they were before the
-// write) and returns the code with the text in `msg`. A write conflict
-// (codes 10, 11) of an outermost transaction is tried again from the start,
-// four tries in all about 350 ms apart at most, before it is returned.
+// write) and returns the code with the text in `msg`. When another
+// workstation kept the database locked (code 10), an outermost transaction
+// is tried again from the start after a growing pause, six tries in all.
+// A row changed since it was read (code 11) is returned at once: writing the
+// same values again could only overwrite that change.
 DbCode WriteInTransaction(HDb db, const std::function<DbCode(DbMsg&)>& write,
                           const std::function<void()>& undo, DbMsg& msg);
 
@@ -145,6 +147,9 @@ DialogTemplate GenericListerTemplate(const ViewDef& def, std::string_view captio
 DialogTemplate GenericEditorTemplate(const ViewDef& def, std::string_view caption);
 constexpr int kListControlId = 1000;
 constexpr int kFirstFieldId = 1001;
+// A label the framework adds to every lister: "1,000 rows, showing 1-50"
+// while rows are left to fetch, empty (not shown) when all are there.
+constexpr int kRowCountControlId = 999;
 
 }  // namespace mr
 
@@ -160,12 +165,20 @@ struct ListerImpl {
   DLGPROC dlgProc = nullptr;    // the module's; nullptr for none
   HWND hwnd = nullptr;
   std::string extraWhere;
-  BktHandle rows = nullptr;     // typed at creation; reloads replace its rows
+  // Typed at creation; reloads replace its rows. Holds the first rows of the
+  // list in the list's order, as far as they are fetched (MrLister.cpp).
+  BktHandle rows = nullptr;
   std::vector<int> selection;   // rows, ascending, unique
   // Search criteria by column: the SQL condition of each (built when set).
   std::map<std::string, std::string> search;
   std::string sortColumn;       // "" keeps the definition's order
   bool sortDescending = false;
+  // Whether `rows` holds every row of the list; while not, its order is the
+  // order the database gave, and the next rows are fetched after its last.
+  bool complete = true;
+  // Rows in the list, fetched or not: counted when a load leaves rows
+  // unfetched, exact once every row is fetched.
+  int total = 0;
   bool picker = false;
   bool ended = false;           // picker: IDOK or IDCANCEL seen
   bool picked = false;

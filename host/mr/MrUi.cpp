@@ -5,6 +5,7 @@
 // dialog keys (Enter: the default button, Escape: cancel).
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <optional>
 
 #include "host/mr/MrInternal.h"
@@ -118,7 +119,11 @@ std::vector<std::string> RowCells(HLISTER lister, int row) {
 bool SelectRows(HWND top, const UiAction& a, std::string& error) {
   HLISTER lister = MrLister_FromHwnd(top);
   if (lister == nullptr) return Fail(error, Quoted(GetWindowTextW(top)) + " has no rows to select");
-  const int count = _BktCountAll(lister->rows);
+  // A long list fetches rows as they are reached: first down to the rows
+  // asked for (every row when a text is looked for).
+  int wanted = a.text.empty() ? 0 : INT_MAX;
+  for (int row : a.rows) wanted = std::max(wanted, row);
+  const int count = MrLister_FetchRows(lister, wanted);
   std::vector<int> rows;
   if (!a.text.empty()) {
     const std::string wanted = Lower(a.text);
@@ -159,6 +164,8 @@ bool Search(HWND top, const UiAction& a, std::string& error) {
     ShowUserError(top, GetWindowTextW(top), refused);
     return true;
   }
+  // Through the framework's code path, so the window's module is asked (its
+  // privilege, every time) exactly as for the Search button or the menu.
   MrProc_MrProcCmd(nullptr, kMrSearch, PwMucBase_hwndClient);
   return true;
 }
@@ -306,7 +313,10 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
   if (lister) {
     view.kind = "lister " + lister->def.name;
   } else if (editor) {
+    // A saved record in edit mode (its change was allowed) says so: the
+    // person sees whether the form takes their typing as a change yet.
     view.kind = "editor " + editor->def.name + (editor->isNew ? ", new" : "") +
+                (!editor->isNew && editor->editing ? ", editing" : "") +
                 (MrEditor_IsChanged(editor) ? ", changed" : "");
   } else {
     view.kind = t ? "dialog " + std::to_string(t->id) : "window";

@@ -40,7 +40,11 @@
 // "value"`, `notice kind text`, `action command 161`, `result 0x0BD0 -> -1`,
 // `fail <reason>`, and for `show` the window's lines (Ui_WindowViewLines).
 // Passwords are never written: credentials show the user only, and secret
-// text answers show as (secret).
+// text answers show as (secret). A transcript that cannot be written (a full
+// disk) fails the run: its record is lost.
+//
+// Errors quote script text only as far as Lb_CutForMessage keeps it: a line
+// can be of any length.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +54,7 @@
 
 #include "host/muc/UiDriver.h"
 #include "host/muc/UiWords.h"
+#include "host/sys/LbStr.h"
 
 namespace {
 
@@ -129,7 +134,7 @@ std::string Describe(const Answer& a) {
   switch (a.kind) {
     case AnswerKind::MsgBox:
       out += "answer msgbox " + std::string(Shown(a.button));
-      if (!a.substring.empty()) out += " " + Ui_Quote(a.substring);
+      if (!a.substring.empty()) out += " " + Ui_Quote(Lb_CutForMessage(a.substring));
       break;
     case AnswerKind::Credentials:
       out += "answer credentials " + (a.cancel ? std::string("cancel") : a.credentials.user);
@@ -164,7 +169,8 @@ bool ParseAnswer(const std::vector<UiWord>& w, int line, Answer& out, std::strin
         known = true;
       }
     if (!known) {
-      error = "unknown button '" + w[2].text + "' (yes, no, ok, cancel, retry, abort, ignore)";
+      error = "unknown button '" + Lb_CutForMessage(w[2].text) +
+              "' (yes, no, ok, cancel, retry, abort, ignore)";
       return false;
     }
     out.kind = AnswerKind::MsgBox;
@@ -234,7 +240,8 @@ bool ParseLine(const std::vector<UiWord>& w, int line, ParsedScript& script, std
   }
   UiAction action;
   if (!Ui_ParseActionWords(w, action, error)) {
-    if (error.rfind("unknown action", 0) == 0) error = "unknown statement '" + verb + "'";
+    if (error.rfind("unknown action", 0) == 0)
+      error = "unknown statement '" + Lb_CutForMessage(verb) + "'";
     return false;
   }
   Group next;
@@ -269,9 +276,11 @@ bool ParseScript(std::string_view text, std::string_view name, ParsedScript& scr
 
 class ScriptDriver final : public UiDriver {
  public:
-  ScriptDriver(std::string name, ParsedScript script, FILE* out, bool ownsOut)
+  ScriptDriver(std::string name, ParsedScript script, FILE* out, bool ownsOut,
+               std::string outName)
       : name_(std::move(name)), groups_(std::move(script.groups)),
-        login_(std::move(script.login)), out_(out), ownsOut_(ownsOut) {}
+        login_(std::move(script.login)), out_(out), ownsOut_(ownsOut),
+        outName_(std::move(outName)) {}
   ~ScriptDriver() override {
     if (ownsOut_) std::fclose(out_);
   }
@@ -377,7 +386,8 @@ class ScriptDriver final : public UiDriver {
     if (ended_ || groups_[current_].closed) return name_ + ": after the last action";
     if (current_ == 0) return name_ + ": start-up";
     const Group& g = groups_[current_];
-    return name_ + ":" + std::to_string(g.actionLine) + " (" + g.action + ")";
+    return name_ + ":" + std::to_string(g.actionLine) + " (" + Lb_CutForMessage(g.action, 80) +
+           ")";
   }
 
   Answer* NextAnswer() {
@@ -402,7 +412,7 @@ class ScriptDriver final : public UiDriver {
     for (const Expectation& e : g.expectations) {
       bool found = transcript_.find(e.text) != std::string::npos;
       if (found != e.present)
-        Fail(name_ + ":" + std::to_string(e.line) + ": " + Ui_Quote(e.text) +
+        Fail(name_ + ":" + std::to_string(e.line) + ": " + Ui_Quote(Lb_CutForMessage(e.text)) +
              (e.present ? " is not in the transcript" : " is in the transcript"));
     }
     g.closed = true;
@@ -419,10 +429,14 @@ class ScriptDriver final : public UiDriver {
   void Write(const std::string& line) {
     transcript_ += line;
     transcript_ += '\n';
-    if (out_) {
-      std::fputs(line.c_str(), out_);
-      std::fputc('\n', out_);
-      std::fflush(out_);
+    if (out_ == nullptr || outLost_) return;
+    std::fputs(line.c_str(), out_);
+    std::fputc('\n', out_);
+    if (std::fflush(out_) != 0 || std::ferror(out_)) {
+      const int error = errno;
+      outLost_ = true;
+      Fail("the transcript " + outName_ + " could not be written (" + std::strerror(error) +
+           "); the run's record is lost");
     }
   }
 
@@ -436,6 +450,8 @@ class ScriptDriver final : public UiDriver {
   std::string transcript_;
   FILE* out_;
   bool ownsOut_;
+  std::string outName_;   // for messages: 'path' or standard output
+  bool outLost_ = false;  // a write failed: nothing more goes to out_
 };
 
 }  // namespace
@@ -458,10 +474,16 @@ std::unique_ptr<UiDriver> Ui_MakeScriptDriver(std::string_view scriptText,
     std::string path(transcriptPath);
     out = std::fopen(path.c_str(), "w");
     if (!out) {
-      if (error) *error = "cannot write the transcript '" + path + "': " + std::strerror(errno);
+      if (error)
+        *error = "cannot write the transcript '" + Lb_CutForMessage(path, 200) +
+                 "': " + std::strerror(errno);
       return nullptr;
     }
     owns = true;
   }
-  return std::make_unique<ScriptDriver>(std::string(scriptName), std::move(script), out, owns);
+  const std::string outName = transcriptPath == "-"
+                                  ? std::string("on standard output")
+                                  : "'" + Lb_CutForMessage(transcriptPath, 200) + "'";
+  return std::make_unique<ScriptDriver>(std::string(scriptName), std::move(script), out, owns,
+                                        outName);
 }

@@ -193,7 +193,7 @@ bool Ui_ParseActionWords(const std::vector<UiWord>& words, UiAction& out, std::s
     return true;
   }
   if (ParseWindowAction(words, out, error)) return true;
-  if (error.empty()) error = "unknown action '" + verb + "'";
+  if (error.empty()) error = "unknown action '" + Lb_CutForMessage(verb) + "'";
   return false;
 }
 

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "host/sys/LbStr.h"
@@ -30,6 +31,12 @@ struct Cell {
 struct Row {
   int state = kRowNew;
   std::vector<Cell> cells;
+  // Browse mode: `read` is set while the row holds what the database held
+  // at its load or last save. `asRead` keeps the cells as they were then; it
+  // is taken at the first change after that and shared (never changed) by
+  // copies of the row.
+  bool read = false;
+  std::shared_ptr<const std::vector<Cell>> asRead;
 };
 
 struct Column {
@@ -208,6 +215,25 @@ Cell& AnyCell(BucketImpl& b, int row, int col, const char* op) {
   return b.rows[static_cast<size_t>(row - 1)].cells[static_cast<size_t>(col - 1)];
 }
 
+// Keeps a read row's values as read before its first change.
+void KeepAsRead(BucketImpl& b, int row) {
+  Row& r = b.rows[static_cast<size_t>(row - 1)];
+  if (r.read && !r.asRead) r.asRead = std::make_shared<const std::vector<Cell>>(r.cells);
+}
+
+// The cell whose value is about to change (CellOf / AnyCell for setters).
+Cell& CellToChange(BucketImpl& b, int row, int col, Class want, const char* op) {
+  Cell& c = CellOf(b, row, col, want, op);
+  KeepAsRead(b, row);
+  return c;
+}
+
+Cell& AnyCellToChange(BucketImpl& b, int row, int col, const char* op) {
+  Cell& c = AnyCell(b, row, col, op);
+  KeepAsRead(b, row);
+  return c;
+}
+
 void SetValue(Cell& cell, int64_t v) {
   cell.v = v;
   cell.s.clear();
@@ -248,6 +274,8 @@ Cell Converted(const Cell& cell, const Column& dst) {
 Row CopyRowFor(const Row& src, const BucketImpl& dst) {
   Row r;
   r.state = src.state;
+  r.read = src.read;
+  r.asRead = src.asRead;
   r.cells.reserve(src.cells.size());
   for (size_t i = 0; i < src.cells.size(); ++i) r.cells.push_back(Converted(src.cells[i], dst.cols[i]));
   return r;
@@ -295,6 +323,7 @@ void CheckStart(int startRow, const char* op) {
 
 void _BktCreate(BktHandle& out, int columns, int initialRows, int growth) {
   if (columns < 0) Misuse("_BktCreate", "column count " + std::to_string(columns) + " below 0");
+  _BktDestroy(&out);   // a handle holds nothing or a live Bucket: never leak it
   auto* b = new BucketImpl;
   b->cols.resize(static_cast<size_t>(columns));
   b->initialRows = std::max(initialRows, 0);
@@ -447,6 +476,35 @@ void _ColClearChg(BktHandle bkt, int row, int col) {
   AnyCell(Writable(bkt, "_ColClearChg"), row, col, "_ColClearChg").changed = false;
 }
 
+void _BktMarkRead(BktHandle bkt, int row) {
+  BucketImpl& b = Writable(bkt, "_BktMarkRead");
+  CheckRow(b, row, "_BktMarkRead");
+  Row& r = b.rows[static_cast<size_t>(row - 1)];
+  r.read = true;
+  r.asRead.reset();
+}
+
+bool _BktIsRead(BktHandle bkt, int row) {
+  const BucketImpl& b = Get(bkt, "_BktIsRead");
+  CheckRow(b, row, "_BktIsRead");
+  return b.rows[static_cast<size_t>(row - 1)].read;
+}
+
+BktHandle _BktRowAsRead(BktHandle bkt, int row) {
+  const BucketImpl& b = Get(bkt, "_BktRowAsRead");
+  CheckRow(b, row, "_BktRowAsRead");
+  const Row& r = b.rows[static_cast<size_t>(row - 1)];
+  if (!r.read) return nullptr;
+  BktHandle out = nullptr;
+  _BktClone(out, 0, 0, bkt);
+  Row copy;
+  copy.state = kRowExisting;
+  copy.cells = r.asRead ? *r.asRead : r.cells;
+  for (Cell& c : copy.cells) c.changed = false;
+  out->rows.push_back(std::move(copy));
+  return out;
+}
+
 void _BktClearChg(BktHandle bkt, int row) {
   BucketImpl& b = Writable(bkt, "_BktClearChg");
   CheckRow(b, row, "_BktClearChg");
@@ -467,7 +525,7 @@ bool _ColIsNull(BktHandle bkt, int row, int col) {
 }
 
 void _ColSetNull(BktHandle bkt, int row, int col) {
-  Cell& c = AnyCell(Writable(bkt, "_ColSetNull"), row, col, "_ColSetNull");
+  Cell& c = AnyCellToChange(Writable(bkt, "_ColSetNull"), row, col, "_ColSetNull");
   c.v = 0;
   c.s.clear();
   c.null = true;
@@ -486,6 +544,7 @@ void SetInteger(BktHandle bkt, int row, int col, int64_t value, const char* op) 
   BucketImpl& b = Writable(bkt, op);
   Cell& c = CellOf(b, row, col, Class::Int, op);
   int type = b.cols[static_cast<size_t>(col - 1)].type;
+  KeepAsRead(b, row);
   if (!FitsColumn(type, value)) {
     Misuse(op, "value " + std::to_string(value) + " does not fit " + ColLabel(b, col) +
                    " of type " + std::to_string(type));
@@ -526,7 +585,8 @@ Dec64 _ColGetDec64(BktHandle bkt, int row, int col) {
 }
 
 void _ColSetDec64(BktHandle bkt, int row, int col, Dec64 value) {
-  SetValue(CellOf(Writable(bkt, "_ColSetDec64"), row, col, Class::Dec, "_ColSetDec64"), value.raw);
+  SetValue(CellToChange(Writable(bkt, "_ColSetDec64"), row, col, Class::Dec, "_ColSetDec64"),
+           value.raw);
 }
 
 std::string _ColGetStringW(BktHandle bkt, int row, int col, int maxChars) {
@@ -537,7 +597,7 @@ std::string _ColGetStringW(BktHandle bkt, int row, int col, int maxChars) {
 void _ColSetTextW(BktHandle bkt, int row, int col, std::string_view text) {
   const char* op = "_ColSetTextW";
   BucketImpl& b = Writable(bkt, op);
-  Cell& c = CellOf(b, row, col, Class::Text, op);
+  Cell& c = CellToChange(b, row, col, Class::Text, op);
   int length = b.cols[static_cast<size_t>(col - 1)].length;
   SetValue(c, 0);
   c.s = length > 0 ? Lb_CutChars(text, static_cast<size_t>(length)) : std::string(text);
@@ -557,7 +617,8 @@ void* _ColGetNonScalar(BktHandle bkt, int row, int col) {
 }
 
 void _ColSetNonScalar(BktHandle bkt, int row, int col, void* value) {
-  SetValue(CellOf(Writable(bkt, "_ColSetNonScalar"), row, col, Class::Ptr, "_ColSetNonScalar"),
+  SetValue(CellToChange(Writable(bkt, "_ColSetNonScalar"), row, col, Class::Ptr,
+                        "_ColSetNonScalar"),
            static_cast<int64_t>(reinterpret_cast<intptr_t>(value)));
 }
 
@@ -714,6 +775,7 @@ void _BktSort(BktHandle bkt, const std::vector<int>& cols) {
 
 void _BktClone(BktHandle& out, int keepReadOnly, int keepSemaphore, BktHandle src) {
   const BucketImpl& s = Get(src, "_BktClone");
+  if (out == src) Misuse("_BktClone", "the source's own handle cannot take its clone");
   auto* b = new BucketImpl;
   b->cols = s.cols;
   b->initialRows = s.initialRows;
@@ -721,6 +783,7 @@ void _BktClone(BktHandle& out, int keepReadOnly, int keepSemaphore, BktHandle sr
   b->rows.reserve(static_cast<size_t>(s.initialRows));
   b->readOnly = keepReadOnly == 1 && s.readOnly;
   b->sem = keepSemaphore == 1 ? s.sem : nullptr;
+  _BktDestroy(&out);   // as _BktCreate: never leak what the handle held
   out = b;
 }
 
@@ -758,8 +821,8 @@ void _ColCopy(BktHandle dst, int dstRow, int dstCol, BktHandle src, int srcRow, 
   const char* op = "_ColCopy";
   BucketImpl& d = Writable(dst, op);
   BucketImpl& s = Get(src, op);
-  Cell& to = AnyCell(d, dstRow, dstCol, op);
   const Cell& from = AnyCell(s, srcRow, srcCol, op);
+  Cell& to = AnyCellToChange(d, dstRow, dstCol, op);
   const Column& dc = d.cols[static_cast<size_t>(dstCol - 1)];
   const Column& sc = s.cols[static_cast<size_t>(srcCol - 1)];
   if (ClassOf(dc.type) != ClassOf(sc.type)) {

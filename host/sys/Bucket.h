@@ -39,7 +39,8 @@ enum BktRowState : int { kRowExisting = 0, kRowNew = 1, kRowDeleted = 2 };
 // ---- life ----------------------------------------------------------------
 // Creates an empty Bucket of `columns` unnamed columns (type text, length 0
 // until set), room for `initialRows`, growing by `growth`. A text length of
-// 0 means no limit.
+// 0 means no limit. A Bucket the handle already holds is destroyed first.
+// REQUIRES: `out` is empty or holds a live Bucket.
 void _BktCreate(BktHandle& out, int columns, int initialRows, int growth);
 // Destroys the Bucket and empties the handle; an empty handle is ignored.
 void _BktDestroy(BktHandle* bkt);
@@ -85,6 +86,22 @@ void _ColSetChg(BktHandle bkt, int row, int col);
 void _ColClearChg(BktHandle bkt, int row, int col);
 void _BktClearChg(BktHandle bkt, int row);        // every column of the row
 bool _BktRowIsChanged(BktHandle bkt, int row);    // any column changed
+
+// ---- values as read (browse mode) -------------------------------------------
+// A row marked read holds what the database held when it was loaded or last
+// saved. Its first change after that keeps the values as they were read, so
+// that a save can tell whether another workstation changed the row in
+// between: the session compares the stored values of the columns it writes
+// with them. Copies of a row (_BktDupe, _BktRowCopy, _BktCopyAll) carry the
+// mark and the values; change flags do not touch them. New rows are unmarked.
+// Marks the row read as it is now (the session calls it after a load and
+// after a successful write).
+void _BktMarkRead(BktHandle bkt, int row);
+bool _BktIsRead(BktHandle bkt, int row);
+// A new one-row Bucket with the columns of `bkt` holding row `row` as it was
+// read (no change flags); nullptr when the row is not marked read. The
+// caller destroys it.
+BktHandle _BktRowAsRead(BktHandle bkt, int row);
 
 // ---- cells -----------------------------------------------------------------
 // Setting a cell marks it changed and not NULL. Getting a NULL cell gives 0,
@@ -149,7 +166,9 @@ void _BktSort(BktHandle bkt, const std::vector<int>& cols);
 // ---- copies ----------------------------------------------------------------
 // New empty Bucket with the source's columns (names, types, lengths, key
 // marks). `keepReadOnly` 1 copies the read-only mark, `keepSemaphore` 1 the
-// semaphore; the module passes 0, 0 for a fresh, writable Bucket.
+// semaphore; the module passes 0, 0 for a fresh, writable Bucket. As with
+// _BktCreate, a Bucket `out` already holds is destroyed; `out` must not be
+// the source's own handle.
 void _BktClone(BktHandle& out, int keepReadOnly, int keepSemaphore, BktHandle src);
 // Independent copy with all rows, states, NULLs and change flags; writable,
 // no semaphore.

@@ -331,3 +331,56 @@ bool Lb_SplitWords(std::string_view line, std::vector<LbWord>& out, std::string&
   }
   return true;
 }
+
+std::string Lb_CutForMessage(std::string_view text, size_t maxChars) {
+  std::string cut = Lb_CutChars(text, maxChars);
+  if (cut.size() < text.size()) cut += "...";
+  return cut;
+}
+
+namespace {
+
+// Decodes the code point at `i` and moves past it; false (with `i` past
+// one byte) for a malformed sequence.
+bool NextCodePoint(std::string_view text, size_t& i, char32_t& out) {
+  const auto byte = [&](size_t at) { return static_cast<unsigned char>(text[at]); };
+  const unsigned char lead = byte(i);
+  size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
+                                  : (lead >> 3) == 0x1E ? 4 : 0;
+  if (length == 0 || i + length > text.size()) {
+    ++i;
+    return false;
+  }
+  char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) {
+      ++i;
+      return false;
+    }
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return false;
+  }
+  i += length;
+  out = cp;
+  return true;
+}
+
+}  // namespace
+
+bool Lb_IsValidUtf8(std::string_view text) {
+  char32_t cp = 0;
+  for (size_t i = 0; i < text.size();)
+    if (!NextCodePoint(text, i, cp)) return false;
+  return true;
+}
+
+std::vector<char32_t> Lb_CodePoints(std::string_view text) {
+  std::vector<char32_t> out;
+  char32_t cp = 0;
+  for (size_t i = 0; i < text.size();) out.push_back(NextCodePoint(text, i, cp) ? cp : U'\uFFFD');
+  return out;
+}

@@ -47,3 +47,15 @@ std::string Lb_IniRead(const std::string& path, std::string_view section,
 // is replaced atomically. False (with errno's text in `error`) on failure.
 bool Lb_IniWrite(const std::string& path, std::string_view section,
                  std::string_view key, std::string_view value, std::string* error = nullptr);
+
+// ---- text that people and files give, in messages and checks ----------------------
+// `text` shortened for quoting in a message: at most `maxChars` characters
+// and "..." after a cut, so a message repeats only the start of an input
+// of any length.
+std::string Lb_CutForMessage(std::string_view text, size_t maxChars = 60);
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or
+// code points above U+10FFFF).
+bool Lb_IsValidUtf8(std::string_view text);
+// The code points of well-formed UTF-8 `text` (check Lb_IsValidUtf8 first;
+// a malformed byte is taken as U+FFFD).
+std::vector<char32_t> Lb_CodePoints(std::string_view text);

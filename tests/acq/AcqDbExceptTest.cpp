@@ -142,8 +142,8 @@ TEST_F(AcqDbExceptTest, RetriedReportedSaveWritesTheSameColumnsAsTheFirstAttempt
   const bool saved = base::SaveWithReportedRetry(
       5,
       [&] {
-        if (++attempts == 2) {
-          delete lock;  // the other workstation commits its work
+        if (++attempts == 1) {
+          delete lock;  // this attempt never got the lock; the other workstation ends its work
           lock = nullptr;
         }
         DbMsg msg;

@@ -275,6 +275,9 @@ TEST_F(AcqDbGenSaveTest, WorkslipRowsAreWrittenInTheCallersTransaction) {
   EXPECT_TRUE(gen::UpdateWorkslipBatch(1, *batch));
   base::RollbackTrans();  // no transaction of its own: the caller's rollback undoes it
   EXPECT_EQ(Count("select count(*) from workslip_batch where date_printed IS NOT NULL"), 0);
+  // The rolled-back row is read again before it is changed again.
+  ASSERT_EQ(acq::AcqDb::LoadTable(msg, ClearChanges::Yes, "", "workslip_batch#=1", "*",
+                                  "workslip_batch", batch.get()), kDbOk);
   Set(*batch, 1, "date_printed", 46070);
   EXPECT_TRUE(gen::UpdateWorkslipBatch(1, *batch));
   EXPECT_EQ(Count("select date_printed from workslip_batch"), 46070);

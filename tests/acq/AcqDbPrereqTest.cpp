@@ -82,7 +82,8 @@ TEST_F(AcqDbPrereqTest, DemoDatabaseLoadsEveryPrivilegeAndParameter) {
 
 TEST_F(AcqDbPrereqTest, TwoParameterRowsKeepEveryDefault) {
   ASSERT_TRUE(LoadAfter("update acq_parameter set fiscal_year=2026, track_budget_trans=1; "
-                        "insert into acq_parameter select * from acq_parameter"));
+                        "insert into acq_parameter(fiscal_year, track_budget_trans) "
+                        "select fiscal_year, track_budget_trans from acq_parameter"));
   const auto& p = acq::AcqDbGlobal::Globals().params;
   EXPECT_EQ(p.fiscal_year, acq::AcqDbGlobal::kNoFiscalYear);
   EXPECT_FALSE(p.track_budget_trans);

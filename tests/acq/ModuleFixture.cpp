@@ -102,11 +102,13 @@ void ModuleDb::Exec(const std::string& sql) {
 WriteLockHolder::WriteLockHolder(const std::string& path) {
   EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  _DbSetBusyTimeout(acq::AcqDbGlobal::Session(), 20);
 }
 
 WriteLockHolder::~WriteLockHolder() {
   sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db_);
+  _DbSetBusyTimeout(acq::AcqDbGlobal::Session(), kDbBusyTimeoutMs);
 }
 
 }  // namespace acqtest

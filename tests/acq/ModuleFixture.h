@@ -41,7 +41,9 @@ class ModuleDb {
 };
 
 // A second connection that holds the database's write lock while it lives,
-// so every write of the module's session meets a conflict.
+// so every write of the module's session meets a conflict. Meanwhile the
+// module's session waits only briefly for it (a lock held past every wait,
+// without each attempt of a retry waiting the full busy timeout).
 class WriteLockHolder {
  public:
   explicit WriteLockHolder(const std::string& path);

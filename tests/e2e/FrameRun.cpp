@@ -102,6 +102,13 @@ RunResult Workspace::Run(const std::vector<std::string>& args, const std::string
   r.err = ReadFile(err);
   r.transcript = ReadFile(transcript);
   r.trace = ReadFile(trace);
+  // In a sanitizer build a report from the client lands in its standard
+  // error, which the test would otherwise only see as an odd exit status.
+  if (r.err.find("ERROR: AddressSanitizer") != std::string::npos ||
+      r.err.find("ERROR: LeakSanitizer") != std::string::npos ||
+      r.err.find(": runtime error: ") != std::string::npos) {
+    ADD_FAILURE() << "acq reported a sanitizer error:\n" << r.err;
+  }
   return r;
 }
 

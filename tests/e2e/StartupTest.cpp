@@ -92,7 +92,7 @@ TEST(Startup, FeatureMismatchShowsString214AndClosesTheModule) {
 
 TEST(Startup, TwoParameterRowsStillStart) {
   Workspace ws;
-  ws.Exec("insert into acq_parameter select * from acq_parameter");
+  ws.Exec("insert into acq_parameter(fiscal_year) select fiscal_year from acq_parameter");
   const auto r = ws.Run({"--db", ws.Db()}, kLoginAdmin);
   EXPECT_EQ(r.exitCode, 0) << r.err << r.transcript;
 }
@@ -126,6 +126,17 @@ TEST(Startup, ServerNameResolvesThroughTheWorkstationConfiguration) {
   std::ofstream(ws.Dir() / "workstation.ini") << "[Servers]\nbranch = sqlite:" << ws.Db() << "\n";
   const auto r = ws.Run({"--server", "branch"}, kLoginAdmin);
   EXPECT_EQ(r.exitCode, 0) << r.err << r.transcript;
+}
+
+// `--db` names a file of any name: the one `acq init` made opens.
+TEST(Startup, DatabaseFileOfAnyNameThatInitMadeOpens) {
+  Workspace ws;
+  const std::string path = (ws.Dir() / "libdata").string();
+  auto r = ws.Run({"init", "--demo", "--db", path});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = ws.Run({"--db", path}, kLoginAdmin);
+  EXPECT_EQ(r.exitCode, 0) << r.err << r.transcript;
+  EXPECT_NE(r.transcript.find("0x0BD0 -> 0"), std::string::npos) << r.transcript;
 }
 
 TEST(Startup, HostRefusingTheModuleVersionEndsTheProcess) {

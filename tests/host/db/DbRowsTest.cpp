@@ -135,7 +135,7 @@ TEST(DbRows, UpdateWritesOnlyChangedColumnsAndNoticesVanishedRows) {
   ASSERT_EQ(_DbxDeleteRowU(b, "location", *rb, 1, 1, msg), kDbOk) << msg.text;
   _ColSetTextW(*ra, 1, name, "Gone Library");
   EXPECT_EQ(_DbxUpdateRowU(a, "location", *ra, 1, 1, msg), kDbNotFound);
-  EXPECT_EQ(msg.text, "The row was changed or deleted by another user.");
+  EXPECT_EQ(msg.text, "The row of 'location' is gone: another user deleted it.");
   EXPECT_TRUE(_BktRowIsChanged(*ra, 1));   // still to be saved
   EXPECT_EQ(_DbxDeleteRowU(a, "location", *ra, 1, 1, msg), kDbNotFound);
 

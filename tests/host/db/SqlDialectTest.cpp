@@ -214,4 +214,54 @@ TEST(SqlDialect, SplitsProcedureCallsFromStatements) {
   }
 }
 
+// A starts-with search as a range: what a person types is data (an
+// apostrophe, % and _ match themselves), ASCII letters match in either case
+// and other letters as typed, and the upper bound is right at the edges of
+// the code space (U+10FFFF carries, surrogates are skipped) and at '@',
+// whose successor 'A' never occurs in folded text.
+TEST(SqlDialect, StartsWithMatchesExactlyTheTextsWithThePrefix) {
+  SqliteDb db;
+  db.Exec("create table t (v text);"
+          "insert into t values ('100% Proof'), ('1000 Cranes'), ('a_b'), ('axb'), ('O''Brien'),"
+          "  ('o''brien books'), ('Obrien'), ('\u00C9mile'), ('\u00E9mile'), ('Zola'), ('zoo'),"
+          "  ('[x'), ('@home'), ('abc'), (NULL), (''), ('Ab\U0010FFFF'),"
+          "  ('\U0010FFFF\U0010FFFFx'), ('\uD7FFx'), ('\uE000y'), ('y')");
+  struct Case {
+    const char* prefix;
+    std::vector<std::string> found;   // in insertion order
+  };
+  const Case cases[] = {
+      {"100%", {"100% Proof"}},
+      {"a_", {"a_b"}},
+      {"O'B", {"O'Brien", "o'brien books"}},
+      {"\u00C9", {"\u00C9mile"}},
+      {"z", {"Zola", "zoo"}},
+      {"@", {"@home"}},
+      {"[", {"[x"}},
+      {"ab\U0010FFFF", {"Ab\U0010FFFF"}},                    // high bound "ac"
+      {"\U0010FFFF\U0010FFFF", {"\U0010FFFF\U0010FFFFx"}},   // no high bound
+      {"\uD7FF", {"\uD7FFx"}},                                // high bound U+E000
+  };
+  for (const Case& c : cases) {
+    std::string condition;
+    ASSERT_TRUE(SqlDialect_StartsWith("v", c.prefix, condition)) << c.prefix;
+    std::vector<std::vector<std::string>> rows =
+        db.Query(("select v from t where " + condition + " order by rowid").c_str());
+    std::vector<std::string> found;
+    for (size_t r = 1; r < rows.size(); ++r) found.push_back(rows[r][0]);
+    EXPECT_EQ(found, c.found) << c.prefix << ": " << condition;
+  }
+  std::string condition;
+  ASSERT_TRUE(SqlDialect_StartsWith("title", "O'Br", condition));
+  EXPECT_EQ(condition, "lower(title)>='o''br' and lower(title)<'o''bs'");
+  ASSERT_TRUE(SqlDialect_StartsWith("v", "A\U0010FFFF", condition));
+  EXPECT_EQ(condition, "lower(v)>='a\U0010FFFF' and lower(v)<'b'");
+  ASSERT_TRUE(SqlDialect_StartsWith("v", "\U0010FFFF", condition));
+  EXPECT_EQ(condition, "lower(v)>='\U0010FFFF'");
+  condition = "kept";
+  for (const char* refused : {"", "\xC3(", "\xED\xA0\x80", "\xC0\xAF", "a\xF4\x90\x80\x80"})
+    EXPECT_FALSE(SqlDialect_StartsWith("v", refused, condition)) << refused;
+  EXPECT_EQ(condition, "kept");
+}
+
 }  // namespace

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/db/DbAdmin.h"
 #include "host/db/PwDb.h"
@@ -85,6 +86,24 @@ class TempDb {
               sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(conn);
     return ok;
+  }
+
+  // The first column of each row `sql` gives ("-" for NULL), on a
+  // connection of its own.
+  std::vector<std::string> Column(const std::string& sql) const {
+    sqlite3* conn = nullptr;
+    sqlite3_open(path_.c_str(), &conn);
+    sqlite3_stmt* stmt = nullptr;
+    std::vector<std::string> out;
+    if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+      out.push_back(std::string("error: ") + sqlite3_errmsg(conn));
+    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+      const unsigned char* text = sqlite3_column_text(stmt, 0);
+      out.emplace_back(text ? reinterpret_cast<const char*>(text) : "-");
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(conn);
+    return out;
   }
 
  private:

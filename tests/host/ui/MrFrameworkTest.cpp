@@ -74,28 +74,9 @@ class Framework : public ::testing::Test {
   }
 
   std::string Query(const std::string& sql) const {
-    sqlite3* conn = nullptr;
-    sqlite3_open(tmp_.path().c_str(), &conn);
-    sqlite3_stmt* stmt = nullptr;
     std::string out;
-    if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
-      while (sqlite3_step(stmt) == SQLITE_ROW) {
-        const unsigned char* text = sqlite3_column_text(stmt, 0);
-        out += (out.empty() ? "" : ",") +
-               std::string(text ? reinterpret_cast<const char*>(text) : "-");
-      }
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(conn);
+    for (const std::string& cell : tmp_.Column(sql)) out += (out.empty() ? "" : ",") + cell;
     return out;
-  }
-
-  // Runs `text` as a driver's window action; "" or the failure.
-  static std::string Act(const std::string& text) {
-    UiAction action;
-    std::string error;
-    if (!Ui_ParseAction(text, action, &error)) return "parse: " + error;
-    return MrUi_RunWindowAction(action, error) ? std::string() : error;
   }
 
   TempDb tmp_{false};
@@ -406,6 +387,75 @@ TEST_F(Framework, ScriptActionsOperateListersAndEditorsAsAPersonWould) {
       << t;
   EXPECT_NE(t.find("notice window current \"Find Books\""), std::string::npos) << t;
   EXPECT_NE(t.find("notice window close \"Book\""), std::string::npos) << t;
+  MrProc_FreeEnvir(&envir);
+  PwMucBase_hwndClient = nullptr;
+  DestroyWindow(client);
+}
+
+// A module procedure that refuses one code and notes what it is asked and
+// told, and a client that notes the record-change requests it gets.
+int refusedCode = -1;
+std::vector<int> askedCodes;
+std::vector<std::pair<int, LPARAM>> doneCodes;
+LRESULT VetoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kMrQueryCode) {
+    askedCodes.push_back(static_cast<int>(wParam));
+    return static_cast<int>(wParam) == refusedCode ? TRUE : FALSE;
+  }
+  if (msg == kMrCodeDone) doneCodes.emplace_back(static_cast<int>(wParam), lParam);
+  return _Win32_DefDlgProc(hwnd, msg, wParam, lParam);
+}
+std::vector<std::pair<WPARAM, LPARAM>> recordChanges;
+LRESULT RecordingClientProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == 0x0E2C || msg == 0x0E2D) recordChanges.emplace_back(wParam, lParam);
+  return MrProc_MrWndProc(nullptr, lParam, wParam, msg, hwnd);
+}
+
+TEST_F(Framework, TheWindowsModuleIsAskedBeforeEveryCodeAndToldAfter) {
+  RegisterClassW("FrameworkVetoClient", RecordingClientProc);
+  HWND client = CreateWindowW("FrameworkVetoClient", "client", nullptr);
+  PwMucBase_hwndClient = client;
+  askedCodes.clear();
+  doneCodes.clear();
+  recordChanges.clear();
+  ScriptedUi ui("");
+  Session s("tester", "secret");
+  HENVIR envir = MrProc_NewEnvir(s, "books");
+  HLISTER lister = MrLister_MrListerUserInst(envir, "fw_books", VetoProc, client, "", "Books");
+  ASSERT_TRUE(MrLister_MrListerBegin(lister, "b"));
+  const HWND hwnd = MrLister_Hwnd(lister);
+
+  // Refused, a search does not run, whether the program or a script asks.
+  refusedCode = kMrSearch;
+  ASSERT_TRUE(MrLister_SetSearch(lister, "author", "Joyce"));
+  EXPECT_FALSE(MrProc_MrProcCmd(nullptr, kMrSearch, nullptr));
+  EXPECT_EQ(Act("search author \"Joyce\""), "");
+  EXPECT_EQ(Column(lister, "title").size(), 5u);
+  refusedCode = -1;
+  EXPECT_TRUE(MrProc_MrProcCmd(nullptr, kMrSearch, nullptr));
+  EXPECT_EQ(Column(lister, "title"), (std::vector<std::string>{"Dubliners", "Ulysses"}));
+  EXPECT_EQ(askedCodes, (std::vector<int>{kMrSearch, kMrSearch, kMrSearch}));
+  EXPECT_EQ(doneCodes, (std::vector<std::pair<int, LPARAM>>{{kMrSearch, 1}}));
+
+  // A withheld code is neither offered nor run, and the module is not asked.
+  MrProc_WithholdCodes(hwnd, 1u << kMrNew);
+  EXPECT_EQ(MrProc_MrProcMenuSet(hwnd) & (1u << kMrNew), 0u);
+  EXPECT_NE(MrProc_MrProcMenuSet(hwnd) & (1u << kMrRefresh), 0u);
+  EXPECT_FALSE(MrProc_MrProcCmd(nullptr, kMrNew, nullptr));
+  EXPECT_EQ(askedCodes.size(), 3u);
+  EXPECT_EQ(KtWin_GetTopKtWnd(), hwnd);
+
+  // The editor opened from the list names the list in its record-change
+  // request, so the module knows whose records change.
+  MrLister_SetSelection(lister, {2});
+  ASSERT_TRUE(MrProc_MrProcCmd(nullptr, kMrEdit, nullptr));
+  HEDITOR editor = MrEditor_FromHwnd(KtWin_GetTopKtWnd());
+  ASSERT_TRUE(editor);
+  ASSERT_TRUE(MrEditor_SetField(editor, "author", "James Joyce", nullptr));
+  ASSERT_EQ(recordChanges.size(), 1u);
+  EXPECT_EQ(recordChanges[0].first, reinterpret_cast<WPARAM>(MrEditor_Hwnd(editor)));
+  EXPECT_EQ(recordChanges[0].second, reinterpret_cast<LPARAM>(hwnd));
+  EXPECT_EQ(ui.FailReason(), "");
   MrProc_FreeEnvir(&envir);
   PwMucBase_hwndClient = nullptr;
   DestroyWindow(client);

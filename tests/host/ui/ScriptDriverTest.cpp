@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <memory>
 #include <string>
 
 #include "host/muc/MucTools.h"
@@ -176,6 +178,41 @@ TEST(ScriptDriver, TranscriptNeverHoldsPasswords) {
   EXPECT_NE(ui.FailReason().find("answer credentials carol"), std::string::npos);
   EXPECT_EQ(transcript.find("pw-"), std::string::npos) << transcript;
   EXPECT_EQ(ui.FailReason().find("pw-"), std::string::npos);
+}
+
+TEST(ScriptDriver, TranscriptThatCannotBeWrittenFailsTheRun) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full here";
+  std::string error;
+  std::unique_ptr<UiDriver> d = Ui_MakeScriptDriver("command 1\ncommand 2\n", "s.txt",
+                                                    "/dev/full", &error);
+  ASSERT_TRUE(d) << error;
+  EXPECT_EQ(d->NextAction(), "command 1");   // its line is lost on the full disk
+  EXPECT_EQ(d->NextAction(), std::nullopt);  // so nothing more runs
+  std::string reason;
+  ASSERT_TRUE(d->Failed(&reason));
+  EXPECT_EQ(reason, "the transcript '/dev/full' could not be written (No space left on device); "
+                    "the run's record is lost");
+}
+
+// A script line of any length gives a message of a few lines at most.
+TEST(ScriptDriver, ErrorsQuoteOnlyTheStartOfLongInput) {
+  const std::string huge(1 << 20, 'x');
+  for (const std::string& script :
+       {huge + "\n", "answer msgbox " + huge + "\n", "command 1\nexpect \"" + huge + "\"\n"}) {
+    std::string error;
+    std::unique_ptr<UiDriver> d = Ui_MakeScriptDriver(script, "s.txt", "", &error);
+    if (d) {   // parsed: the expectation fails after its action
+      ASSERT_EQ(d->NextAction(), "command 1");
+      EXPECT_EQ(d->NextAction(), std::nullopt);
+      ASSERT_TRUE(d->Failed(&error));
+    }
+    EXPECT_LT(error.size(), 200u) << error.substr(0, 200);
+    EXPECT_NE(error.find("xxx..."), std::string::npos) << error.substr(0, 200);
+  }
+  UiAction action;
+  std::string error;
+  EXPECT_FALSE(Ui_ParseAction(huge, action, &error));
+  EXPECT_LT(error.size(), 200u);
 }
 
 TEST(MucTools, HourGlassIsCountedAndToldOnlyOnTransitions) {

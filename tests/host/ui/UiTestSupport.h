@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "host/mr/MrUi.h"
 #include "host/muc/UiDriver.h"
 
 class TempDir {
@@ -64,3 +65,12 @@ class ScriptedUi {
   std::string transcriptPath_;
   std::unique_ptr<UiDriver> driver_;
 };
+
+// Runs `text` as a driver's window action on the top window; "" or the
+// failure.
+inline std::string Act(const std::string& text) {
+  UiAction action;
+  std::string error;
+  if (!Ui_ParseAction(text, action, &error)) return "parse: " + error;
+  return MrUi_RunWindowAction(action, error) ? std::string() : error;
+}
