@@ -120,6 +120,14 @@ std::vector<std::string> Database_ParametersMigration();
 // Migration 6: indexes that let prefix searches of the listers use an index
 // (SchemaIndexes.cpp).
 std::vector<std::string> Database_SearchIndexesMigration();
+// Migration 7: what the host's services keep (usage statistics with their
+// class, value and key; the catalogue's duplicate-search index; the
+// borrower finder).
+std::vector<std::string> Database_HostServicesMigration();
+// Migration 8: the PO window, its header and line editors and their views.
+std::vector<std::string> Database_PoWindowsMigration();
+// Migration 9: the activity windows and the approval list.
+std::vector<std::string> Database_ActivityWindowsMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);

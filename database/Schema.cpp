@@ -211,6 +211,9 @@ std::vector<Migration>& Migrations() {
       Migration{4, Database_WindowsMigration()},
       Migration{5, Database_ParametersMigration()},
       Migration{6, Database_SearchIndexesMigration()},
+      Migration{7, Database_HostServicesMigration()},
+      Migration{8, Database_PoWindowsMigration()},
+      Migration{9, Database_ActivityWindowsMigration()},
   };
   return list;
 }

@@ -79,18 +79,33 @@ class Snapshots {
 
 bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
                            const std::vector<BktHandle>& edited) {
+  return SaveWithReportedRetry(maxRetries, steps, edited, nullptr);
+}
+
+bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
+                           const std::vector<BktHandle>& edited,
+                           const std::function<bool()>& confirmAgain) {
   Snapshots snapshots(edited);
+  const bool outermost = AcqDbExcept::TransCount() == 0;
   for (int retries = 0;; ++retries) {
     BeginTrans();
     if (steps()) return CommitTrans();
-    const bool again = AcqDbExcept::LastTBDbErrRetry() && retries < maxRetries;
+    const bool conflict = AcqDbExcept::LastTBDbErrRetry();
+    const bool failedInDb = AcqDbExcept::HeldErrorCount() > 0;
+    const bool again = conflict && retries < maxRetries;
     // Dropped before the rollback reaches level 0, so only the final failure
     // is ever shown.
     if (again) AcqDbExcept::FlushDbErrMsgBkt();
     RollbackTrans();
     snapshots.Restore();
-    if (!again) return false;
-    _DbConflictPause(retries + 1);
+    if (again) {
+      _DbConflictPause(retries + 1);
+      continue;
+    }
+    // Questions are asked only with no transaction open: inside a caller's
+    // transaction the failure is the caller's to handle.
+    if (failedInDb || !confirmAgain || !outermost || !confirmAgain()) return false;
+    retries = -1;
   }
 }
 

@@ -62,6 +62,15 @@ class TransactionHold {
 // So a save that keeps conflicting shows exactly one error.
 bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
                            const std::vector<BktHandle>& edited);
+// The same with a second way to run again: when an attempt fails without a
+// write conflict (fund control noted findings, say), after the rollback at
+// the outermost level and the restore, `confirmAgain` is asked (it may show
+// prompts: no transaction is open then); true runs the steps again with
+// the conflict retries counted from zero. Used by every action that moves
+// budget money (the confirm-and-retry protocol).
+bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
+                           const std::vector<BktHandle>& edited,
+                           const std::function<bool()>& confirmAgain);
 
 // The retry rule for a save whose steps return their codes. Each attempt:
 // begin, `steps(msg)`; 0 → commit. Non-zero: roll back, and when the code is

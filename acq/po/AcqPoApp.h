@@ -1,0 +1,30 @@
+// AcqPoApp: approval of PO lines: the approval list (the lines waiting for
+// approval, of every PO) and approving the lines selected in it or in a PO
+// window, line by line, with refused lines marked and the others approved.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "acq/po/AcqPoAct.h"
+#include "host/win32/Win32.h"
+
+namespace acq::AcqPoApp {
+
+// The approval list window (privilege poApprv).
+void OpenApprovalList();
+
+// Approves `lines` (po#, line) after asking poApprv; tells the person about
+// refused lines (messages 327, 285) and when nothing was left to approve
+// (262 for a selection, 328 for a whole PO). Returns the lines approved.
+int ApproveLines(const std::vector<std::pair<int32_t, int16_t>>& lines, bool wholePo,
+                 const AcqPoAct::Refresh& onDone);
+
+// Whether `hwnd` is the approval list.
+bool IsApprovalList(HWND hwnd);
+
+void Initialize();
+void Terminate();
+
+}  // namespace acq::AcqPoApp
