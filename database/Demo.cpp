@@ -123,7 +123,10 @@ const char* const kDemoLibrary[] = {
       ('SPCOL', 'Special collections'))",
     R"(INSERT INTO borrower("borrower#", name, reconst, bbarcode, location) VALUES
       (1, 'Ann Lee', 'Lee, Ann', '21234000000017', 'MAIN'),
-      (2, 'Patrick O''Neil', 'O''Neil, Patrick', '21234000000025', 'BRANCH'))",
+      (2, 'Patrick O''Neil', 'O''Neil, Patrick', '21234000000025', 'BRANCH'),
+      (3, 'Maria Santos', 'Santos, Maria', '21234000000033', 'MAIN'),
+      (4, 'Kwame Mensah', 'Mensah, Kwame', '21234000000041', 'BRANCH'),
+      (5, 'Lena Fischer', 'Fischer, Lena', '21234000000058', 'MAIN'))",
 
     R"(INSERT INTO currency(currency, descr, exchange_rate, n_decimals, currency_symbol) VALUES
       ('USD', 'US dollar', money('1'), 2, '$'),
@@ -504,6 +507,23 @@ const char* const kDemoLibrary[] = {
          VALUES (1, 'WS-RECV1', day('2026-02-03')))",
     R"(INSERT INTO workslip_batch_po_line_item("workslip_batch#", "po#", line, item)
          VALUES (1, 1, 2, 1), (1, 1, 2, 2))",
+
+    // The catalogue's duplicate-search index: the ordered titles' ISBNs and
+    // ISSNs, plus records the catalogue holds without an order. Bib 1101 is
+    // an older record of the coastal birds atlas catalogued with the same
+    // ISBN in hyphenated form (a second order of it warns of two records);
+    // 900 and 901 are catalogued titles not on order.
+    R"(INSERT INTO bib_index(index_name, index_value, "bib#")
+         SELECT DISTINCT 'isbn', isbn, "bib#" FROM po_line
+         WHERE "bib#" IS NOT NULL AND isbn IS NOT NULL
+         UNION SELECT DISTINCT 'issn', issn, "bib#" FROM po_line
+         WHERE "bib#" IS NOT NULL AND issn IS NOT NULL)",
+    R"(INSERT INTO bib_index(index_name, index_value, "bib#") VALUES
+      ('isbn', '978-1-55500-002-8', 1101),
+      ('isbn', '0-19-853453-X', 900),
+      ('isbn', '978 0 19 853453 6', 900),
+      ('isbn', '9781555000165', 901),
+      ('issn', '0024-2519', 902))",
 };
 
 // day('YYYY-MM-DD') and money('12.50') for the demo's statements.

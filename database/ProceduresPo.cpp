@@ -5,7 +5,8 @@
 //
 // Money: amounts of po_line_item_budget_amount in the PO's currency, in
 // millionths; sums stay integers. An item is cancelled when cancel_date is
-// set; its money rows are gone then, so money sums need no such test.
+// set; a cancel removes its price rows (and reverses its extra charges), so
+// what stays is invoiced money, which money sums count as they should.
 #include <string>
 
 #include "database/ProcedureKit.h"
@@ -251,6 +252,32 @@ void RegisterCatalogueCounts() {
                 count}});
 }
 
+// Invoiced money of cancelled items that the vendor has not credited yet:
+// for PO ?1, one row per invoice or supplemental-invoice statement line
+// (statement_line_type 0 or 1) and cancelled item with money on it, unless
+// the item already carries a credit or refund row (statement_line_type 3
+// or 5). `amount` is the item's invoiced amount on that statement line
+// (all its budgets), in the statement's currency: what the cancellation
+// credit is to give back. Extra charges are reversed by the cancel itself
+// and are not listed.
+void RegisterCancelCredits() {
+  RegisterSql("get_pending_cancel_credits", {kPo},
+              {{"SELECT m.\"statement#\", s.statement_number, m.statement_line, m.line, m.item, "
+                "sum(m.amount) AS amount, m.exchange_rate, s.currency "
+                "FROM po_line_item_budget_amount m "
+                "JOIN po_line_item i ON i.\"po#\" = m.\"po#\" AND i.line = m.line AND i.item = m.item "
+                "JOIN statement s ON s.\"statement#\" = m.\"statement#\" "
+                "WHERE m.\"po#\" = ?1 AND i.cancel_date IS NOT NULL AND m.extra_charge_type IS NULL "
+                "AND m.statement_line_type IN (0, 1) "
+                "AND NOT EXISTS (SELECT 1 FROM po_line_item_budget_amount c "
+                "WHERE c.\"po#\" = m.\"po#\" AND c.line = m.line AND c.item = m.item "
+                "AND c.statement_line_type IN (3, 5)) "
+                "GROUP BY m.\"statement#\", s.statement_number, m.statement_line, m.line, m.item, "
+                "m.exchange_rate, s.currency "
+                "ORDER BY m.\"statement#\", m.statement_line, m.line, m.item",
+                {{"amount", "DEC64"}}}});
+}
+
 }  // namespace
 
 void RegisterPoProcedures() {
@@ -258,6 +285,7 @@ void RegisterPoProcedures() {
   RegisterTotals();
   RegisterLineLookups();
   RegisterCatalogueCounts();
+  RegisterCancelCredits();
 }
 
 }  // namespace dbproc

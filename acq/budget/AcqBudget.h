@@ -28,6 +28,15 @@ bool ConfirmBudgetUse(std::string_view budget);
 // Status 0 passes; 1 asks 62, otherwise 70, as Yes/No; Yes asks the privilege.
 bool ConfirmBudgetStatus(int status, std::string_view budget);
 
+// The pre-check of an editor that computed its prospective budget totals
+// itself (`deltas`: budget, on_order, spent; `totals`: budget rows after the
+// change), before it saves. Unauthorised budgets: message 144, the list's
+// unauthorised budgets cleared, false. Otherwise the status and limit
+// findings are asked about; a decline purges the unconfirmed findings (so a
+// later save asks again) and gives false; true lets the save go on, the
+// confirmed findings kept in `list`.
+bool PreCheckBudgets(AcqFundCtrl::BustList* list, BktHandle deltas, BktHandle totals);
+
 void Initialize();
 void Terminate();
 

@@ -78,6 +78,31 @@ std::vector<std::pair<int32_t, std::string>> SelectedKeys(HLISTER lister, const 
   return keys;
 }
 
+// The selected lines of a PO line find window, each (po#, line) once, with
+// the numbers of their POs.
+struct FoundLine {
+  int32_t po;
+  int16_t line;
+  std::string number;
+};
+std::vector<FoundLine> SelectedFoundLines(HLISTER lister) {
+  std::vector<FoundLine> lines;
+  BktHandle rows = MrLister_Rows(lister);
+  const int poCol = _BktGetColNum(rows, "po#");
+  const int lineCol = _BktGetColNum(rows, "line");
+  const int numberCol = _BktGetColNum(rows, "po_number");
+  if (poCol == 0 || lineCol == 0) return lines;
+  std::set<std::pair<int32_t, int16_t>> seen;
+  for (int row : MrLister_Selection(lister)) {
+    const int32_t po = _ColGetInt(rows, row, poCol);
+    const auto line = static_cast<int16_t>(_ColGetInt(rows, row, lineCol));
+    if (!seen.insert({po, line}).second) continue;
+    lines.push_back({po, line,
+                     numberCol != 0 ? _ColGetStringW(rows, row, numberCol) : std::to_string(po)});
+  }
+  return lines;
+}
+
 void OpenSelected(const FindWindow& w) {
   if (w.kind == FindKind::Statement) {
     for (const auto& [key, number] : SelectedKeys(w.lister, "statement#", "statement_number")) {
@@ -86,10 +111,16 @@ void OpenSelected(const FindWindow& w) {
     return;
   }
   if (!AcqSecurity::CheckPrivilege(AcqSecurity::poOpen)) return;
-  // A PO line find window opens the POs its selected lines belong to.
-  for (const auto& [key, number] : SelectedKeys(w.lister, "po#", "po_number")) {
-    AcqPo::OpenPo(key, number);
+  if (w.kind == FindKind::PoHead) {
+    for (const auto& [key, number] : SelectedKeys(w.lister, "po#", "po_number"))
+      AcqPo::OpenPoWithMode(key, number, 0);
+    return;
   }
+  // A PO line find window opens the POs its selected lines belong to, each
+  // once, at the first of its selected lines.
+  std::set<int32_t> opened;
+  for (const FoundLine& f : SelectedFoundLines(w.lister))
+    if (opened.insert(f.po).second) AcqPo::OpenPoWithMode(f.po, f.number, f.line);
 }
 
 // The framework asks the window (kMrQueryCode) before the search runs, and
@@ -199,6 +230,14 @@ bool SelectedPo(HWND hwnd, int32_t& po, std::string& number) {
   po = keys.front().first;
   number = keys.front().second;
   return true;
+}
+
+std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd) {
+  std::vector<std::pair<int32_t, int16_t>> lines;
+  const FindWindow* w = Find(hwnd);
+  if (w == nullptr || w->kind != FindKind::PoLine) return lines;
+  for (const FoundLine& f : SelectedFoundLines(w->lister)) lines.emplace_back(f.po, f.line);
+  return lines;
 }
 
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "host/win32/Win32.h"
 
@@ -26,6 +28,9 @@ bool IsFindWindow(HWND hwnd, FindKind kind);
 // window of that family.
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number);
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number);
+// The selected lines (po#, line) of a PO line find window; none for any
+// other window.
+std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd);
 
 void Initialize();
 void Terminate();

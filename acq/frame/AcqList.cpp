@@ -2,12 +2,15 @@
 // and the statements of a PO or a voucher.
 #include "acq/frame/AcqList.h"
 
+#include <algorithm>
+
 #include "acq/AcqUnit.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/frame/AcqBase.h"
 #include "acq/frame/AcqFind.h"
 #include "acq/frame/AcqGlobal.h"
 #include "acq/frame/AcqSecurity.h"
+#include "acq/po/AcqPo.h"
 #include "acq/statement/AcqVoucher.h"
 #include "host/mr/MrFramework.h"
 #include "host/muc/MucTools.h"
@@ -21,8 +24,10 @@ constexpr int kMsgListStatements = 116;     // "List: %1 Statements"
 constexpr int kMsgVoucherFragment = 117;    // "Voucher %1 "
 constexpr int kMsgListPos = 118;            // "List: %1 POs"
 constexpr int kMsgStatementFragment = 119;  // "Statement %1 "
+constexpr int kMsgListLines = 1221;         // "List: %1 Lines"
+constexpr UINT kCmdOpen = 57601;
 
-enum class ListKind { Pos, Statements };
+enum class ListKind { Pos, Statements, Lines };
 
 // State record of one list window, in the registry until WM_DESTROY.
 struct ListWindow {
@@ -39,11 +44,53 @@ ListWindow* Find(HWND hwnd) {
 }
 
 AcqSecurity::Records RecordsOf(ListKind kind) {
-  return kind == ListKind::Pos ? AcqSecurity::Records::Pos : AcqSecurity::Records::Statements;
+  return kind == ListKind::Statements ? AcqSecurity::Records::Statements
+                                      : AcqSecurity::Records::Pos;
+}
+
+// The selected rows' PO lines (a list of lines) or POs (line 0), each once.
+std::vector<std::pair<int32_t, int16_t>> SelectedRows(const ListWindow& w,
+                                                      std::vector<std::string>* numbers) {
+  std::vector<std::pair<int32_t, int16_t>> keys;
+  BktHandle rows = MrLister_Rows(w.lister);
+  const int poCol = _BktGetColNum(rows, "po#");
+  const int lineCol = w.kind == ListKind::Lines ? _BktGetColNum(rows, "line") : 0;
+  const int numberCol = _BktGetColNum(rows, "po_number");
+  if (poCol == 0) return keys;
+  for (int row : MrLister_Selection(w.lister)) {
+    const std::pair<int32_t, int16_t> key{
+        _ColGetInt(rows, row, poCol),
+        static_cast<int16_t>(lineCol != 0 ? _ColGetInt(rows, row, lineCol) : 0)};
+    if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+    keys.push_back(key);
+    if (numbers != nullptr)
+      numbers->push_back(numberCol != 0 ? _ColGetStringW(rows, row, numberCol)
+                                        : std::to_string(key.first));
+  }
+  return keys;
+}
+
+// Open: the PO window of each selected PO (of the first selected line of
+// each PO in a list of lines).
+void OpenSelected(const ListWindow& w) {
+  if (w.kind == ListKind::Statements || !AcqSecurity::CheckPrivilege(AcqSecurity::poOpen)) return;
+  std::vector<std::string> numbers;
+  const auto keys = SelectedRows(w, &numbers);
+  std::vector<int32_t> opened;
+  for (size_t n = 0; n < keys.size(); ++n) {
+    if (std::find(opened.begin(), opened.end(), keys[n].first) != opened.end()) continue;
+    opened.push_back(keys[n].first);
+    AcqPo::OpenPoWithMode(keys[n].first, numbers[n], keys[n].second);
+  }
 }
 
 LRESULT ListDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   ListWindow* w = Find(hwnd);
+  if (msg == WM_COMMAND && w != nullptr && LOWORD(wParam) == kCmdOpen &&
+      HIWORD(wParam) != EN_CHANGE) {
+    OpenSelected(*w);
+    return TRUE;
+  }
   if (msg == kMrQueryCode && w != nullptr) {
     // A refresh reads the rows again: the list's privilege, every time.
     return AcqSecurity::MayRunListCode(RecordsOf(w->kind), static_cast<int>(wParam)) ? FALSE
@@ -65,14 +112,17 @@ std::string Caption(int listMsg, int fragmentMsg, const std::string& number) {
 // window finds (poFind); a list of statements shows their amounts, which
 // only those who may find statements see (stFind).
 void Open(ListKind kind, const std::string& where, const std::string& caption) {
-  if (!AcqSecurity::CheckPrivilege(kind == ListKind::Pos ? AcqSecurity::poFind
-                                                         : AcqSecurity::stFind)) {
+  if (!AcqSecurity::CheckPrivilege(kind == ListKind::Statements ? AcqSecurity::stFind
+                                                                : AcqSecurity::poFind)) {
     return;
   }
   MucTools_HourGlass(true);
   auto* w = new ListWindow{kind};
-  const char* view = kind == ListKind::Pos ? "po_list" : "statement_list";
-  w->envir = MrProc_NewEnvir(AcqDbGlobal::Session(), kind == ListKind::Pos ? "poline" : "statmnt");
+  const char* view = kind == ListKind::Pos          ? "po_list"
+                     : kind == ListKind::Statements ? "statement_list"
+                                                    : "po_line_list";
+  w->envir = MrProc_NewEnvir(AcqDbGlobal::Session(),
+                             kind == ListKind::Statements ? "statmnt" : "poline");
   w->lister = MrLister_MrListerUserInst(w->envir, view, &ListDlgProc, PwMucBase_hwndClient, where,
                                         caption);
   if (w->lister != nullptr) {
@@ -109,10 +159,19 @@ void OpenStatementsOfVoucher(int32_t voucher, const std::string& number) {
        Caption(kMsgListStatements, kMsgVoucherFragment, number));
 }
 
-// The PO or statement the active window stands for: its first selected row
-// in a find or list window.
+void OpenLinesOfPo(int32_t po, const std::string& number) {
+  // "List: PO 17 Lines": the fragment's own trailing blank is the joint.
+  std::string fragment = Lb_FormatMessage(AcqBase::LoadStrText(kMsgPoFragment), number);
+  while (!fragment.empty() && fragment.back() == ' ') fragment.pop_back();
+  Open(ListKind::Lines, "po#=" + std::to_string(po),
+       Lb_FormatMessage(AcqBase::LoadStrText(kMsgListLines), fragment));
+}
+
+// The PO or statement the active window stands for: a PO window's PO, or
+// the first selected row in a find or list window.
 bool ActivePo(HWND active, int32_t& po, std::string& number) {
-  return AcqFind::SelectedPo(active, po, number) || SelectedPo(active, po, number);
+  return AcqPo::PoOfWindow(active, po, number) || AcqFind::SelectedPo(active, po, number) ||
+         SelectedPo(active, po, number);
 }
 bool ActiveStatement(HWND active, int32_t& statement, std::string& number) {
   return AcqFind::SelectedStatement(active, statement, number) ||
@@ -163,6 +222,24 @@ void ListForActive(HWND active) {
   }
 }
 
+void ListLinesOfPoWindow(HWND active) {
+  int32_t po = 0;
+  std::string number;
+  if (AcqPo::PoOfWindow(active, po, number)) OpenLinesOfPo(po, number);
+}
+
+void ListLinesOfActive(HWND active) {
+  int32_t po = 0;
+  std::string number;
+  if (ActivePo(active, po, number)) OpenLinesOfPo(po, number);
+}
+
+std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd) {
+  const ListWindow* w = Find(hwnd);
+  if (w == nullptr || w->kind != ListKind::Lines) return {};
+  return SelectedRows(*w, nullptr);
+}
+
 bool IsListWindow(HWND hwnd) { return Find(hwnd) != nullptr; }
 
 bool IsListWindow(HWND hwnd, AcqSecurity::Records records) {
@@ -171,7 +248,8 @@ bool IsListWindow(HWND hwnd, AcqSecurity::Records records) {
 }
 
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number) {
-  return SelectedKey(hwnd, ListKind::Pos, "po#", "po_number", po, number);
+  return SelectedKey(hwnd, ListKind::Pos, "po#", "po_number", po, number) ||
+         SelectedKey(hwnd, ListKind::Lines, "po#", "po_number", po, number);
 }
 
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number) {

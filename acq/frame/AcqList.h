@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "acq/frame/AcqSecurity.h"
 #include "host/win32/Win32.h"
@@ -17,6 +19,15 @@ void ListStatementsOfActive(HWND active);
 // Command 242: the list that fits the active window (statements for a PO
 // window, POs for a statement window, statements for a voucher window).
 void ListForActive(HWND active);
+
+// Command 160: the lines of the active PO window's PO; 171: the lines of
+// the PO the active window stands for (a PO window, or the selected PO of a
+// find or list window).
+void ListLinesOfPoWindow(HWND active);
+void ListLinesOfActive(HWND active);
+// The selected lines (po#, line) of a list of PO lines; none for any other
+// window.
+std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd);
 
 bool IsListWindow(HWND hwnd);
 // Whether `hwnd` is a list window of `records`.

@@ -16,6 +16,9 @@
 #include "acq/frame/AcqList.h"
 #include "acq/frame/AcqParam.h"
 #include "acq/frame/AcqSecurity.h"
+#include "acq/po/AcqPo.h"
+#include "acq/po/AcqPoAct.h"
+#include "acq/po/AcqPoApp.h"
 #include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
@@ -154,15 +157,17 @@ bool RecordsOf(HWND hwnd, AcqSecurity::Records& records) {
 
 // A record-change request for the editor in wParam (lParam: the lister it
 // was opened from, or 0): the window's privilege, asked each time. The
-// parameters editor needs apEdit; an editor opened from a find or list
-// window changes that window's records (poEdit, poHead; stHead). PO
-// editors, the distribution editor and the account editor, which check
-// their own rules first, are not part of this build. Refused: 0.
+// parameters editor needs apEdit; the PO editors ask theirs (a new header
+// poHead, else poEdit); an editor opened from a find or list window changes
+// that window's records (poEdit, poHead; stHead). The distribution editor
+// and the account editor are not part of this build. Refused: 0.
 LRESULT RecordChange(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   const HWND editor = reinterpret_cast<HWND>(wParam);
   AcqSecurity::Records records{};
   if (AcqParam::IsParameterWindow(editor)) {
     if (!AcqParam::MayChangeRecord()) return 0;
+  } else if (AcqPo::IsPoEditor(editor)) {
+    if (!AcqPo::MayChangeRecord(editor, msg == kMsgRecordChange2)) return 0;
   } else if (RecordsOf(reinterpret_cast<HWND>(lParam), records)) {
     const int code = msg == kMsgRecordChange1 ? kMrEdit : kMrNew;
     if (!AcqSecurity::MayRunListCode(records, code)) return 0;
@@ -216,9 +221,29 @@ void RunFramework(const Command& c, HWND) { MrProc_MrProcCmd(Session(), c.arg, P
 // asks its privilege in the record-change request that edit mode sends.
 // So the check is made once, whether the code came from this command, a
 // key or a script.
-void RunEdit(const Command&, HWND) { MrProc_MrProcCmd(Session(), kMrEdit, PwMucBase_hwndClient); }
+//
+// On a PO window, which is the module's own, edit and delete act on its
+// selected line (delete asks poDel) and refresh reloads it.
+void RunEdit(const Command&, HWND) {
+  if (AcqPo::IsPoWindow(Active())) {
+    AcqPo::EditSelectedLine(Active());
+    return;
+  }
+  MrProc_MrProcCmd(Session(), kMrEdit, PwMucBase_hwndClient);
+}
 void RunDelete(const Command&, HWND) {
+  if (AcqPo::IsPoWindow(Active())) {
+    AcqPo::DeleteSelectedLine(Active());
+    return;
+  }
   MrProc_MrProcCmd(Session(), kMrDelete, PwMucBase_hwndClient);
+}
+void RunRefresh(const Command& c, HWND hwnd) {
+  if (AcqPo::IsPoWindow(Active())) {
+    AcqPo::Reload(Active());
+    return;
+  }
+  RunFramework(c, hwnd);
 }
 
 void RunClipboard(const Command& c, HWND) { MucTools_HandleEditCmd(c.number, Active()); }
@@ -254,6 +279,29 @@ void RunUndoOrder(const Command& c, HWND hwnd) {
   }
 }
 void RunPosOfStatement(const Command&, HWND) { AcqList::ListPosOfActiveStatement(Active()); }
+
+// New POs (they ask poHead), the approval list (poApprv) and the lists of a
+// PO's lines.
+void RunNewPoForVendor(const Command&, HWND) { AcqPo::NewPoForVendor(); }
+void RunNewPo(const Command&, HWND) { AcqPo::NewPo(); }
+void RunApprovalList(const Command&, HWND) { AcqPoApp::OpenApprovalList(); }
+void RunLinesOfPoWindow(const Command&, HWND) { AcqList::ListLinesOfPoWindow(Active()); }
+void RunLinesOfActive(const Command&, HWND) { AcqList::ListLinesOfActive(Active()); }
+
+// An activity on the selected lines of the active PO window, list of lines
+// or PO line find window; the activity asks its privilege. Nothing
+// elsewhere.
+void RunLineActivity(const Command& c, HWND) {
+  const auto kind = static_cast<AcqDbAct::Activity>(c.arg);
+  const HWND active = Active();
+  if (AcqPo::IsPoWindow(active)) {
+    AcqPo::RunActivity(active, kind);
+    return;
+  }
+  AcqPo::LineKeys lines = AcqList::SelectedLines(active);
+  if (lines.empty()) lines = AcqFind::SelectedLines(active);
+  AcqPo::RunActivityOnLines(kind, lines);
+}
 void RunStatementsOfActive(const Command&, HWND) { AcqList::ListStatementsOfActive(Active()); }
 void RunListForActive(const Command&, HWND) { AcqList::ListForActive(Active()); }
 
@@ -262,6 +310,10 @@ using AcqSecurity::AcqManPrivilege;
 constexpr int kHead = static_cast<int>(AcqFind::FindKind::PoHead);
 constexpr int kLine = static_cast<int>(AcqFind::FindKind::PoLine);
 constexpr int kStmt = static_cast<int>(AcqFind::FindKind::Statement);
+constexpr int kApprove = static_cast<int>(AcqDbAct::Activity::Approve);
+constexpr int kReceive = static_cast<int>(AcqDbAct::Activity::Receive);
+constexpr int kCancel = static_cast<int>(AcqDbAct::Activity::Cancel);
+constexpr int kBackOrder = static_cast<int>(AcqDbAct::Activity::BackOrder);
 
 // Every command of the module. Any number not here does nothing.
 const Command kCommands[] = {
@@ -275,7 +327,7 @@ const Command kCommands[] = {
     {42425, "Copy Record", RunFramework, kMrCopy},
     {42313, "Save Record", RunFramework, kMrSave},
     {42411, "Cancel Changes", RunFramework, kMrCancel},
-    {57642, "Refresh", RunFramework, kMrRefresh},
+    {57642, "Refresh", RunRefresh, kMrRefresh},
     {57632, "Undo", RunClipboard},
     {57634, "Copy", RunClipboard},
     {57635, "Cut", RunClipboard},
@@ -292,29 +344,29 @@ const Command kCommands[] = {
     {135, "Budget Hierarchy: Remove", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
     {136, "Budget Hierarchy: Move Up", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
     {137, "Budget Hierarchy: Move Down", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
-    {151, "New PO for Vendor", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
-    {165, "New PO", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
+    {151, "New PO for Vendor", RunNewPoForVendor},  // poHead asked by the PO unit
+    {165, "New PO", RunNewPo},
     {166, "PO Templates", RunNotBuilt},
     {169, "PO Template", RunNotBuilt},
     {152, "Find PO", RunFind, kHead},
     {153, "Find PO Line", RunFind, kLine},
     {154, "List POs of Statement", RunPosOfStatement},
-    {155, "PO Line Approval", RunNotBuilt},
+    {155, "PO Line Approval", RunApprovalList},
     {156, "EDIFACT Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
     {157, "BISAC Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
     {158, "Print POs", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
     {159, "Print Draft POs", RunNotBuilt, 0, Acq(AcqSecurity::poDraft)},
-    {160, "PO Lines", RunNotBuilt},
+    {160, "PO Lines", RunLinesOfPoWindow},
     {161, "Cancel PO", RunPlaceholder},
     {162, "Renewal Candidates", RunNotBuilt, 0, Acq(AcqSecurity::poRenew)},
     {163, "Set Renewal Orders", RunNotBuilt, 0, Acq(AcqSecurity::poSetRw)},
     {164, "EDIFACT Order Responses", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
     {170, "Workslip Batches", RunNotBuilt},
-    {171, "PO Line List", RunNotBuilt},
-    {172, "Approve PO Lines", RunNotBuilt, 0, Acq(AcqSecurity::poApprv)},
-    {173, "Receive", RunNotBuilt, 0, Acq(AcqSecurity::poRec)},
-    {174, "Cancel", RunNotBuilt, 0, Acq(AcqSecurity::poCan)},
-    {175, "Back Order", RunNotBuilt, 0, Acq(AcqSecurity::poBOrd)},
+    {171, "PO Line List", RunLinesOfActive},
+    {172, "Approve PO Lines", RunLineActivity, kApprove},
+    {173, "Receive", RunLineActivity, kReceive},
+    {174, "Cancel", RunLineActivity, kCancel},
+    {175, "Back Order", RunLineActivity, kBackOrder},
     {176, "Create Items", RunNotBuilt, 0, Acq(AcqSecurity::poCItem)},
     {178, "Create Copies", RunNotBuilt, 0, Acq(AcqSecurity::poCCopy)},
     {177, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
@@ -485,10 +537,23 @@ extern "C" __attribute__((visibility("default"))) LRESULT MainWndProc(HWND hwnd,
       // Offered to the PO and statement editors; none owns it in this build.
       return 0;
     case kMsgChildNotify:
-    case kMsgEndModal:
-      // The owners (statement extra charges, renewals, PO editors and the
-      // activity editor) come first; with none open the framework handles it.
+      // The owners (statement extra charges, renewals, PO editors) come
+      // first; with none open the framework handles it.
       return Framework(hwnd, msg, wParam, lParam);
+    case kMsgEndModal: {
+      // The activity window and the PO editors end as their OK or Cancel
+      // would; any other window is the framework's.
+      const HWND target = reinterpret_cast<HWND>(lParam);
+      if (acq::AcqPoAct::IsActivityWindow(target)) {
+        acq::AcqPoAct::EndActivity(target, LOWORD(wParam));
+        return 0;
+      }
+      if (acq::AcqPo::IsPoEditor(target)) {
+        acq::AcqPo::EndEditor(target, LOWORD(wParam));
+        return 0;
+      }
+      return Framework(hwnd, msg, wParam, lParam);
+    }
     case kMsgCommandFor: {
       const auto* target = reinterpret_cast<const HWND*>(lParam);
       return DispatchCommand(LOWORD(wParam), target != nullptr ? *target : nullptr);

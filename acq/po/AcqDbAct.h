@@ -41,7 +41,10 @@ enum class Activity : int {
   Approve = 10,
   Distribute = 11,
 };
-// Whether the activity moves money (and so runs fund control).
+// Whether the activity moves money (and so runs fund control): approve
+// (price rows brought up to date), receive (invoiced money of approved
+// statements becomes spent), the statement activities, and cancel (price
+// rows removed, extra charges reversed).
 bool MovesMoney(Activity activity);
 // Statement line type an activity enters (invoice 0, supplemental 1, credit
 // 3, refund 5; receive-and-invoice 0); -1 for the others.
@@ -57,18 +60,18 @@ struct Now {
 // What the person entered with the activity.
 struct ActivityEntry {
   DayNum nextClaimDate = kNoDate;      // back order (kNoDate: none, the items' is nulled)
-  std::string changeOrderNote;         // "" when none entered
-  std::string internalNote;
-  std::string workslipNote;
+  std::string changeOrderNote{};       // "" when none entered
+  std::string internalNote{};
+  std::string workslipNote{};
   bool workslipNoteEntered = false;    // replace the line's (an empty one clears it)
   // Money activities: the amount for the whole selection, in the statement's
   // currency (credit and refund negative: see NormalizeSign), and the
   // statement it is entered on.
   Dec64 amount{};
   int32_t statement = 0;
-  std::string extraChargeType;
+  std::string extraChargeType{};
   // Distribute: the values given to the chosen items ("" leaves a column).
-  std::string location, collection, itype;
+  std::string location{}, collection{}, itype{};
 };
 
 // Credit and refund amounts negative, the others positive; turned only when
@@ -76,9 +79,14 @@ struct ActivityEntry {
 Dec64 NormalizeSign(Activity activity, Dec64 amount);
 
 // ---- the PO model --------------------------------------------------------------------------
-// The line's items (every po_line_item column) that the activity may still
-// act on, in item order; `statement` for supplemental invoice, credit and
-// refund. A failure is reported; false.
+// The line's items (every po_line_item column, read for browse) that the
+// activity may still act on, in item order; `statement` for supplemental
+// invoice, credit and refund. Into a new Bucket when `items` is null, else
+// replacing its rows. A failure is reported; false.
+// Besides the rules of each activity: back order takes what receive takes
+// (not received, not cancelled); receive-and-invoice what both take;
+// distribute every item not cancelled; None every item. An item "has
+// budgets" for invoicing when it has split rows or a single budget.
 bool LoadPendingItems(Activity activity, int32_t po, int16_t line, int32_t statement,
                       BktHandle& items);
 
@@ -105,6 +113,23 @@ std::string MergeInternalNote(std::string_view existing, std::string_view entere
 // them, cut to the quantity): one transaction with the retry of the error
 // policy and fund control's confirm-and-retry. Shows its own failures and
 // prompts. True when committed; `items` then holds the rows as written.
+// Refused before anything is written, with a message: no items, items of
+// several lines, and for statement activities a statement that does not
+// exist or is another vendor's, or an amount with more decimals than the
+// site's money (or beyond a thousand million). The amount's sign is
+// normalised here as well. A receive-and-invoice writes a "receive" and an
+// "invoice" history row per item; credit, refund and cancel set the item's
+// po_activity_type to its history code.
+//
+// Statistics (class 300, keyed by the PO's vendor#): receive and
+// receive-and-invoice log "acqlr" (the line's first receipt: no other item
+// of it received before), "acqaft" (days from order to receipt, per
+// ordered item), "acqir" (items received) and "acqirb" (per item and
+// budget, the budget's share as a fraction); those and cancel, credit and
+// refund log "acqapf" when the line becomes fully processed; invoice and
+// receive-and-invoice "acqacup" (the line's unit price); a reversed extra
+// charge "acqecv" (its base, negative); every activity that writes or turns
+// money spent "acqeav" (the base of that money).
 bool RunActivity(Activity activity, BktHandle items, const ActivityEntry& entry);
 
 // The steps of an activity inside a transaction the caller owns (order
@@ -123,16 +148,26 @@ bool ActivitySteps(Activity activity, BktHandle items, const ActivityEntry& entr
 // the PO's rate; deleted items come off; an item whose budget or split
 // changed, or a price change, moves its on-order money to the new budgets
 // or amount. `poRow`: row 1 of the PO header (po#, vendor#,
-// vendor_contract, currency). Assigns item numbers from last_item. True
-// when committed.
+// vendor_contract, currency). Assigns item numbers from last_item (as the
+// database holds it) + 1, and a new line's number when it has none. An
+// item row with a `quantity` column above 1 stands for that many items:
+// rows like it are added after it. Refused before anything is written,
+// with a message: a deleted item with activity, vouchers or made by
+// renewal (65, 339); both a budget and a split (67); a split that cannot
+// be read, or whose percentages do not make 100 (75) or repeat a budget
+// (76). True when committed; deleted rows are then gone from `items`.
 bool SavePoLine(BktHandle poRow, BktHandle line, BktHandle items);
 
 // The split text of the line editor ("ADULT.2026 60% + REF.2026 40%"):
-// false when it is not one.
+// entries joined by "+", each a budget (at most 13 characters, no blanks)
+// and a whole percentage 0..100 with its "%". False (and `split` empty)
+// when it is not one; entries of 0 % are kept (the savers drop them).
 bool ParseBudgetSplit(std::string_view text, std::vector<AcqDbBudget::SplitEntry>& split);
 
 // Approval of one line's unapproved items (the approval rules): the line
-// must have items and complete budgets.
+// must have items (NoItems) and complete budgets (MissingBudgets); an
+// approve activity on what is left to approve (NothingToApprove when
+// none). Failed: a database failure or a declined prompt, already shown.
 enum class ApproveResult { Approved, NothingToApprove, NoItems, MissingBudgets, Failed };
 ApproveResult ApprovePoLine(int32_t po, int16_t line);
 

@@ -1,5 +1,5 @@
-// Services of the session: the key generator, usage statistics and the
-// MARC map.
+// Services of the session: the key generator, usage statistics, the
+// catalogue's duplicate-search index and the MARC map.
 #include "host/db/DbDabs.h"
 #include "host/db/DbSession.h"
 
@@ -129,6 +129,66 @@ DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
                     stmt);
   StmtReset reset(stmt);
   return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(db, rc, msg);
+}
+
+DbCode DbStat_LogStat(HDb db, int32_t statClass, std::string_view eventCode, Dec64 value,
+                      int32_t key, DbMsg& msg) {
+  msg.Clear();
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
+  DayNum date = 0;
+  MinuteOfDay time = 0;
+  DbDabs_GetDateTime(date, time);
+  // No transaction of its own: inside the caller's the row shares its fate.
+  const std::string sql =
+      "INSERT INTO statistics_event(stat_code, user_name, event_date, event_time, location, "
+      "stat_class, value, key_value) VALUES(?1,?2,?3,?4,?5,?6,?7,?8)";
+  sqlite3_stmt* stmt = nullptr;
+  int rc = StepOnce(db, sql,
+                    {DbsValue::Text(eventCode), DbsValue::Text(db->user), DbsValue::Int(date),
+                     DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location),
+                     DbsValue::Int(statClass), DbsValue::Int(value.raw),
+                     key != 0 ? DbsValue::Int(key) : DbsValue::Null()},
+                    stmt);
+  StmtReset reset(stmt);
+  return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(db, rc, msg, sql);
+}
+
+std::string DbSer_NormalizeIndexValue(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    if (c == '-' || c == ' ' || c == '\t') continue;
+    out.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+  }
+  return out;
+}
+
+DbCode DbSer_SearchDupIndex(HDb db, std::string_view index, std::string_view value,
+                            std::vector<int32_t>& bibs, DbMsg& msg) {
+  bibs.clear();
+  msg.Clear();
+  SessionCall call(db, msg);
+  if (call.code() != kDbOk) return call.code();
+  const std::string wanted = DbSer_NormalizeIndexValue(value);
+  if (wanted.empty()) return kDbOk;
+  // norm_value is the schema's normalised copy of the catalogued value;
+  // the index (index_name, norm_value) answers this without a scan.
+  const std::string sql =
+      "SELECT DISTINCT \"bib#\" FROM bib_index WHERE index_name=?1 "
+      "AND norm_value=?2 ORDER BY \"bib#\"";
+  sqlite3_stmt* stmt = nullptr;
+  int rc = StepOnce(db, sql, {DbsValue::Text(index), DbsValue::Text(wanted)}, stmt);
+  StmtReset reset(stmt);
+  while (rc == SQLITE_ROW) {
+    bibs.push_back(static_cast<int32_t>(sqlite3_column_int64(stmt, 0)));
+    rc = sqlite3_step(stmt);
+  }
+  if (rc != SQLITE_DONE) {
+    bibs.clear();
+    return Fail(db, rc, msg, sql);
+  }
+  return kDbOk;
 }
 
 DbCode _DbLoadMarcMap(HDb db, MarcMap& out, DbMsg& msg) {

@@ -205,8 +205,25 @@ struct MarcMapEntry { std::string field; std::string tag; std::string subfields;
 using MarcMap = std::vector<MarcMapEntry>;
 DbCode _DbLoadMarcMap(HDb db, MarcMap& out, DbMsg& msg);
 
-// Usage statistics: one row in table `statistics_event` per call.
+// Usage statistics: one row in table `statistics_event` per call, written
+// on the session: inside its open transaction when there is one (the row
+// commits or rolls back with it), else on its own.
 DbCode DbStat_LogStat(HDb db, std::string_view statCode);
+// The same with the event's class (a module's number, 300 for
+// acquisitions), a value (an amount or a count) and a key (a vendor#; 0
+// when the event has none).
+DbCode DbStat_LogStat(HDb db, int32_t statClass, std::string_view eventCode, Dec64 value,
+                      int32_t key, DbMsg& msg);
+
+// The catalogue's duplicate-search index: bib# of every record whose index
+// `index` ("isbn", "issn": the site's duplication index names) holds
+// `value`, compared without hyphens and blanks, case-insensitively; in bib#
+// order, each once. An empty value (after normalising) finds nothing.
+DbCode DbSer_SearchDupIndex(HDb db, std::string_view index, std::string_view value,
+                            std::vector<int32_t>& bibs, DbMsg& msg);
+// A value as the duplicate-search index compares it: hyphens, spaces and
+// tabs removed, ASCII letters in upper case ("0-19 853453-x" -> "019853453X").
+std::string DbSer_NormalizeIndexValue(std::string_view value);
 
 // Users and privileges, as the security prompts need them.
 DbCode DbUser_CheckPassword(HDb db, std::string_view user, std::string_view password,

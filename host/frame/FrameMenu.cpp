@@ -1,99 +1,108 @@
-// The frame's menu bar. The popups' positions are fixed (the module gives
-// each popup the context-help id of its position); the texts are the
-// frame's own. Command numbers are the module's.
+// The frame's menu bar from the module's menu resource, and menu texts as
+// a person types them.
 #include "host/frame/FrameMenu.h"
 
-#include <initializer_list>
-#include <iterator>
+#include <cctype>
+#include <vector>
+
+#include "host/sys/LbStr.h"
 
 namespace {
 
-struct Item {
-  const char* text;
-  UINT id;
-};
+constexpr int kFrameMenuId = 1;
 
-struct Popup {
-  const char* text;
-  std::initializer_list<Item> items;
-};
+// The text compared: plain, trimmed, lower case (ASCII).
+std::string Key(std::string_view text) {
+  std::string plain = FrameMenu_PlainText(text);
+  size_t first = plain.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  size_t last = plain.find_last_not_of(" \t");
+  std::string key = plain.substr(first, last - first + 1);
+  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return key;
+}
 
-const Popup kPopups[] = {
-    {"&File",
-     {{"&Save", 57603}, {"Save List &As...", 57604}, {"&Print List", 57607},
-      {"Acquisitions &Parameters", 291}, {"&Workslip Printer Options", 292}, {"E&xit", 57665}}},
-    {"&Edit",
-     {{"Cu&t", 57635}, {"&Copy", 57634}, {"&Paste", 57637}, {"C&lear", 57632},
-      {"&Edit Record", 12}, {"&Delete Record", 13}}},
-    {"&View",
-     {{"&Search", 42102}, {"&Reload", 42202}, {"Pre&vious Record", 42012},
-      {"&Next Record", 42423}, {"&First Record", 42409}, {"&Last Record", 42404},
-      {"Ne&w Record", 42424}, {"&Copy Record", 42425}, {"S&ave Record", 42313},
-      {"Cancel C&hanges", 42411}, {"R&efresh", 57642}}},
-    {"&Purchase Orders",
-     {{"New PO for &Vendor...", 151}, {"&New PO", 165}, {"PO &Templates", 166},
-      {"New PO Te&mplate", 169}, {"&Find PO", 152}, {"Find PO &Line", 153},
-      {"POs of &Statement", 154}, {"&Approve PO Lines", 155}, {"PO Lines", 160},
-      {"Cancel PO", 161}, {"PO Line List", 171}, {"Approve", 172}, {"Create Items", 176},
-      {"Copies of Line", 177}, {"Create Copies", 178}, {"Prorated Extra Charges", 179},
-      {"Bibliographic Record", 180}, {"Apply Pattern", 191}, {"Save Pattern", 192},
-      {"Delete Pattern", 193}, {"Undo 201", 201}, {"Undo 202", 202}, {"Undo 203", 203},
-      {"Undo 204", 204}, {"Undo 205", 205}, {"Purchase Requests", 251},
-      {"Find Purchase Requests", 252}, {"Copies", 253}}},
-    {"&Receiving", {{"&Receive", 173}, {"&Cancel", 174}, {"&Back Order", 175}}},
-    {"&Statements",
-     {{"New Statement (Type 0)", 211}, {"New Statement (Type 1)", 215},
-      {"New Statement (Type 2)", 219}, {"New Statement (Type 3)", 216},
-      {"New Statement (Type 4)", 220}, {"New Statement (Type 5)", 217},
-      {"New Statement (Type 6)", 221}, {"&Find Statement", 212}, {"Statements of PO", 213},
-      {"Credits Applied", 214}, {"Statement Mode", 218}, {"Undo Statement", 222},
-      {"Statements to Approve", 223}, {"Undo Approval", 224}, {"Prorate Extra Charges", 231},
-      {"Approve Statement", 232}}},
-    {"&Vouchers",
-     {{"&Voucher List", 241}, {"&Lists", 242}, {"Outstanding &Payables", 310},
-      {"&Cheque Runs", 320}, {"Cheque &Updates", 330}}},
-    {"&Budgets",
-     {{"Accounts 261", 261}, {"Accounts 262", 262}, {"Accounts 263", 263},
-      {"Budget Hierarchy Manager", 264}, {"Account &Years", 265}, {"&Reassign Budget", 266},
-      {"&Transfer Unspent", 267}, {"Budget Hierarchy &Report", 268},
-      {"Budget Hierarchy", 281}, {"Hierarchy Operation 134", 134},
-      {"Hierarchy Operation 135", 135}, {"Hierarchy Operation 136", 136},
-      {"Hierarchy Operation 137", 137}}},
-    {"ED&I",
-     {{"&Upload EDIFACT Files", 109}, {"EDIFACT &Orders", 156}, {"&BISAC Orders", 157},
-      {"Order &Responses", 164}, {"EDIFACT &Invoices", 225}}},
-    {"&Print",
-     {{"Print &POs", 158}, {"Print 159", 159}, {"&Workslip Batches", 170},
-      {"&Claims Review", 271}, {"Print C&laims", 272}, {"Renewal Candidates", 162},
-      {"Set Renewal Orders", 163}}},
-    {"&Reports",
-     {{"Budget &Status", 282}, {"Budget &Codes", 283}, {"PO Lines by &Vendor", 284},
-      {"Vendor C&ontracts", 285}, {"&Tax Report", 340}, {"Tax Report (Summary)", 350}}},
-    {"&Window", {}},
-    {"&Help", {{"&About Acquisitions", 57664}}},
+struct Match {
+  const LbMenuPopup* popup;
+  const LbMenuItem* item;
 };
-static_assert(std::size(kPopups) == 13, "the module counts on thirteen popups");
 
 }  // namespace
 
-std::string FrameMenuText(UINT id) {
-  for (const Popup& popup : kPopups)
-    for (const Item& item : popup.items)
-      if (item.id == id) {
-        std::string text;
-        for (const char* c = item.text; *c; ++c)
-          if (*c != '&') text.push_back(*c);
-        return text;
-      }
-  return {};
+std::string FrameMenu_PlainText(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '&') {
+      out.push_back(text[i]);
+    } else if (i + 1 < text.size() && text[i + 1] == '&') {
+      out.push_back('&');
+      ++i;
+    }
+  }
+  if (out.size() > 3 && out.compare(out.size() - 3, 3, "...") == 0) out.resize(out.size() - 3);
+  return out;
 }
 
-HMENU BuildFrameMenu() {
+bool FrameMenu_SameText(std::string_view a, std::string_view b) { return Key(a) == Key(b); }
+
+bool FrameMenu::Load(HINSTANCE res, std::string& error) {
+  loaded_ = LbUtil_LoadMenu(res, kFrameMenuId, menu_, error);
+  if (!loaded_) menu_ = LbMenu{};
+  return loaded_;
+}
+
+HMENU FrameMenu::Build() const {
+  if (!loaded_) return nullptr;
   HMENU bar = CreateMenu();
-  for (const Popup& popup : kPopups) {
+  for (const LbMenuPopup& popup : menu_.popups) {
     HMENU sub = CreateMenu();
-    for (const Item& item : popup.items) AppendMenuW(sub, item.text, item.id);
+    for (const LbMenuItem& item : popup.items)
+      if (item.command != 0) AppendMenuW(sub, item.text, item.command);
     AppendMenuW(bar, popup.text, 0, sub);
   }
   return bar;
+}
+
+std::string FrameMenu::Text(UINT id) const {
+  for (const LbMenuPopup& popup : menu_.popups)
+    for (const LbMenuItem& item : popup.items)
+      if (item.command != 0 && item.command == id) return FrameMenu_PlainText(item.text);
+  return {};
+}
+
+bool FrameMenu::Resolve(std::string_view text, UINT& id, std::string& error) const {
+  const std::string wanted = Key(text);
+  std::vector<Match> matches;
+  auto collect = [&](const LbMenuPopup& popup, const std::string& itemKey) {
+    for (const LbMenuItem& item : popup.items)
+      if (item.command != 0 && Key(item.text) == itemKey) matches.push_back({&popup, &item});
+  };
+  // "Popup/Item" when the part before a slash names a popup; otherwise the
+  // whole text is an item's (an item's text may hold a slash itself).
+  if (size_t slash = text.find('/'); slash != std::string_view::npos) {
+    const std::string popupKey = Key(text.substr(0, slash));
+    const std::string itemKey = Key(text.substr(slash + 1));
+    for (const LbMenuPopup& popup : menu_.popups)
+      if (Key(popup.text) == popupKey) collect(popup, itemKey);
+  }
+  if (matches.empty() && !wanted.empty())
+    for (const LbMenuPopup& popup : menu_.popups) collect(popup, wanted);
+
+  if (matches.empty()) {
+    const std::string shown = "\"" + Lb_CutForMessage(text) + "\"";
+    error = loaded_ ? "no menu item " + shown + " (the action 'menu' lists them)"
+                    : "no menu item " + shown + ": the module has no menu";
+    return false;
+  }
+  bool same = true;
+  for (const Match& m : matches) same = same && m.item->command == matches[0].item->command;
+  if (!same) {
+    error = "the menu item \"" + Lb_CutForMessage(text) + "\" is ambiguous:";
+    for (const Match& m : matches)
+      error += " \"" + FrameMenu_PlainText(m.popup->text) + "/" +
+               FrameMenu_PlainText(m.item->text) + "\" (" + std::to_string(m.item->command) + ")";
+    return false;
+  }
+  id = matches[0].item->command;
+  return true;
 }

@@ -10,12 +10,15 @@
 // framework, show) go to the framework (MrUi.h), which does them on the top
 // window; the frame's own keys are the module's accelerator table 1.
 //
-// Menu commands: before a `command N` runs, the frame asks the module
-// whether N is available on the top module window (message 0x0798, the
-// number in the high word of wParam), as it would before showing the menu:
-// first the window's own procedure, then MainWndProc for that window. FALSE
-// leaves the item to the frame (available); TRUE means the module has set
-// the item's state in the frame's menu, and a disabled item is not run.
+// Menus: the frame's menu bar is menu 1 of the module's menu resource
+// (FrameMenu.h). Before a command runs, and for each item when the `menu`
+// action lists them, the frame asks the module whether the command is
+// available on the top module window (message 0x0798, the number in the
+// high word of wParam), as it would before showing the menu: first the
+// window's own procedure, then MainWndProc for that window. FALSE leaves
+// the item to the frame (available); TRUE means the module has set the
+// item's state in the frame's menu, and a disabled item is not run. A
+// command may be given by number or by its menu text.
 //
 // Raw messages (`send`, `post`) get real windows and pointers where the
 // module reads them (RawMessage.h); numbers that are none are refused.
@@ -172,8 +175,9 @@ bool FillLogin(const Options& o, const std::string& server, UiDriver& driver) {
 // the close protocol.
 class FrameLoop {
  public:
-  FrameLoop(UiDriver& driver, HWND frame, HWND client, WNDPROC moduleProc)
-      : driver_(driver), frame_(frame), client_(client), moduleProc_(moduleProc) {}
+  FrameLoop(UiDriver& driver, const FrameMenu& menu, HWND frame, HWND client,
+            WNDPROC moduleProc)
+      : driver_(driver), menu_(menu), frame_(frame), client_(client), moduleProc_(moduleProc) {}
 
   // Dispatches everything queued; true once a close was accepted.
   bool Pump() {
@@ -231,19 +235,54 @@ class FrameLoop {
     const WPARAM query = MAKEWPARAM(0, static_cast<uint16_t>(command));
     LRESULT answered = top ? SendMessageW(top, kMenuStateMessage, query, 0) : FALSE;
     if (!answered) answered = moduleProc_(top, kMenuStateMessage, query, 0);
-    if (!answered || FrameMenuText(command).empty()) return true;
+    if (!answered || menu_.Text(command).empty()) return true;
     HMENU menu = GetMenu(frame_);
     return menu == nullptr || IsMenuItemEnabled(menu, command);
   }
 
-  void RunCommand(UINT command) {
+  void RunCommand(const UiAction& action) {
+    UINT command = action.message;
+    std::string error;
+    if (!action.text.empty() && !menu_.Resolve(action.text, command, error)) {
+      driver_.ActionFailed(error);
+      return;
+    }
     if (!CommandAvailable(command)) {
-      const std::string text = FrameMenuText(command);
+      const std::string text = menu_.Text(command);
       driver_.ActionFailed("command " + std::to_string(command) + " " + text +
                            " is not available here");
       return;
     }
     SendMessageW(client_, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(command), 0), 0);
+  }
+
+  // The `menu` action: every popup (or the one named) with its items and
+  // their state on the top window now.
+  void ShowMenu(const std::string& popupName) {
+    if (!menu_.loaded()) {
+      driver_.ActionFailed("the module has no menu; give commands by number");
+      return;
+    }
+    UiMenuView view;
+    std::string names;
+    for (const LbMenuPopup& popup : menu_.menu().popups) {
+      const std::string text = FrameMenu_PlainText(popup.text);
+      names += (names.empty() ? "" : ", ") + text;
+      if (!popupName.empty() && !FrameMenu_SameText(popup.text, popupName)) continue;
+      UiMenuView::Popup shown{text, {}};
+      for (const LbMenuItem& item : popup.items) {
+        if (item.command == 0) continue;
+        shown.items.push_back(UiMenuView::Item{FrameMenu_PlainText(item.text), item.command,
+                                               CommandAvailable(item.command)});
+      }
+      view.popups.push_back(std::move(shown));
+    }
+    if (view.popups.empty()) {
+      driver_.ActionFailed("no menu \"" + Lb_CutForMessage(popupName) + "\" (the menus: " + names +
+                           ")");
+      return;
+    }
+    for (const std::string& line : Ui_MenuViewLines(view)) driver_.Notice("menu", line);
   }
 
   // A raw message with real windows where the module reads them; false
@@ -266,7 +305,10 @@ class FrameLoop {
     }
     switch (action.kind) {
       case UiAction::Kind::Command:
-        RunCommand(action.message);
+        RunCommand(action);
+        return false;
+      case UiAction::Kind::Menu:
+        ShowMenu(action.text);
         return false;
       case UiAction::Kind::Send: {
         WPARAM wParam = 0;
@@ -292,6 +334,7 @@ class FrameLoop {
   }
 
   UiDriver& driver_;
+  const FrameMenu& menu_;
   HWND frame_;
   HWND client_;
   WNDPROC moduleProc_;
@@ -307,11 +350,11 @@ struct FrameWindows {
   HWND client = nullptr;
 };
 
-FrameWindows CreateFrameWindows(WNDPROC clientProc) {
+FrameWindows CreateFrameWindows(WNDPROC clientProc, const FrameMenu& menu) {
   RegisterClassW("AcqFrame", FrameProc);
   RegisterClassW("AcqClient", clientProc);
   FrameWindows w;
-  w.frame = CreateWindowW("AcqFrame", "Acquisitions", nullptr, BuildFrameMenu());
+  w.frame = CreateWindowW("AcqFrame", "Acquisitions", nullptr, menu.Build());
   if (!w.frame) return w;
   SetClientRect(w.frame, RECT{0, 0, kFrameWidth, kFrameHeight});
   w.client = CreateWindowW("AcqClient", "", w.frame);
@@ -371,7 +414,11 @@ int RunClient(const Options& o) {
     return FinalStatus(*driver, kExitStartup);
   }
 
-  FrameWindows windows = CreateFrameWindows(module.mainWndProc());
+  // The menu bar comes from the module's resources, loaded with it.
+  FrameMenu menu;
+  if (!menu.Load(LbUtil_LanguageInstance(), error))
+    Lib_Trace("acq: no menu bar (" + error + "); commands are taken by number only");
+  FrameWindows windows = CreateFrameWindows(module.mainWndProc(), menu);
   if (!windows.client) {
     ShutDown(module, windows.frame);
     std::fprintf(stderr, "acq: the module's main window could not be created.\nStart-up failed.\n");
@@ -384,7 +431,7 @@ int RunClient(const Options& o) {
   SendMessageW(windows.client, WM_SIZE, 0,
                static_cast<LPARAM>(MAKEWPARAM(kFrameWidth, kFrameHeight)));
 
-  FrameLoop loop(*driver, windows.frame, windows.client, module.mainWndProc());
+  FrameLoop loop(*driver, menu, windows.frame, windows.client, module.mainWndProc());
   LRESULT started = SendMessageW(windows.client, kStartupMessage, 0, 0);
   driver->Notice("result", ResultText(kStartupMessage, started));
   if (started == kStartupFailed) {

@@ -9,6 +9,13 @@
 // another column of the same row survives. A failed save puts the record
 // back as it was before the attempt (edits kept, flags kept) and shows the
 // error. `original` holds the record as last loaded or saved, for Cancel.
+//
+// A module may own the save (MrEditor_SetSaveHandler) and the rows under
+// the record (child rows: its Bucket, shown as a list). The editor then only
+// keeps the changed state: the child rows count as changed while one is
+// new, deleted or changed (or the module said so), Cancel puts back the
+// copy taken when they were set or last saved, and a save that saved takes
+// them as saved.
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -101,18 +108,70 @@ void SyncControls(HEDITOR editor) {
   }
 }
 
-bool SameAsCell(BktHandle bkt, int col, const ParsedValue& v) {
-  if (_ColIsNull(bkt, 1, col) || v.isNull) return _ColIsNull(bkt, 1, col) && v.isNull;
+bool SameAsCell(BktHandle bkt, int row, int col, const ParsedValue& v) {
+  if (_ColIsNull(bkt, row, col) || v.isNull) return _ColIsNull(bkt, row, col) && v.isNull;
   switch (_BktGetColType(bkt, col)) {
-    case kColText: return _ColGetStringW(bkt, 1, col) == v.text;
-    case kColDec64: return _ColGetDec64(bkt, 1, col).raw == v.number;
+    case kColText: return _ColGetStringW(bkt, row, col) == v.text;
+    case kColDec64: return _ColGetDec64(bkt, row, col).raw == v.number;
     default: {
       int64_t n = 0;
       const int type = _BktGetColType(bkt, col);
-      _ColGetScalar(bkt, 1, col, n, type == kColInt32 ? 3 : type == kColInt16 ? 1 : 0);
+      _ColGetScalar(bkt, row, col, n, type == kColInt32 ? 3 : type == kColInt16 ? 1 : 0);
       return n == v.number;
     }
   }
+}
+
+// ---- child rows ------------------------------------------------------------------------------
+
+bool ChildRowsEdited(HEDITOR editor) {
+  BktHandle rows = editor->childRows;
+  if (rows == nullptr) return false;
+  if (editor->childChanged) return true;
+  for (int row = 1; row <= _BktCountAll(rows); ++row)
+    if (_BktGetState(rows, row) != kRowExisting || _BktRowIsChanged(rows, row)) return true;
+  return false;
+}
+
+void KeepChildOriginal(HEDITOR editor) {
+  _BktDestroy(&editor->childOriginal);
+  if (editor->childRows) editor->childOriginal = _BktDupe(editor->childRows);
+  editor->childChanged = false;
+}
+
+void DropChildSelectionPast(HEDITOR editor) {
+  const int count = editor->childRows ? _BktCountAll(editor->childRows) : 0;
+  std::erase_if(editor->childSelection, [count](int row) { return row > count; });
+}
+
+// The child rows as the database now holds them: deleted rows gone, new
+// ones existing, no change flags.
+void TakeChildRowsAsSaved(HEDITOR editor) {
+  BktHandle rows = editor->childRows;
+  if (rows == nullptr) return;
+  for (int row = _BktCountAll(rows); row >= 1; --row) {
+    if (_BktGetState(rows, row) == kRowDeleted) {
+      _BktDelete(rows, row);
+      continue;
+    }
+    _BktSetState(rows, row, kRowExisting);
+    _BktClearChg(rows, row);
+  }
+  editor->childSelection.clear();
+  KeepChildOriginal(editor);
+}
+
+void RevertChildRows(HEDITOR editor) {
+  if (editor->childRows == nullptr || editor->childOriginal == nullptr) return;
+  _BktCopyAll(editor->childRows, editor->childOriginal);
+  editor->childChanged = false;
+  DropChildSelectionPast(editor);
+}
+
+// Tells the editor's module of a person's doing in the child list.
+void NotifyChildList(HEDITOR editor, uint16_t note) {
+  SendMessageW(editor->hwnd, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(kMrChildListId), note),
+               0);
 }
 
 // Asks the module before the first change of an existing record.
@@ -122,9 +181,10 @@ bool BeginEditing(HEDITOR editor) {
   return editor->editing;
 }
 
-// Puts `original` back into the record.
+// Puts `original` back into the record, and the child rows as they were.
 void Revert(HEDITOR editor) {
   _BktCopyAll(editor->record, editor->original);
+  RevertChildRows(editor);
   if (!editor->isNew) editor->editing = false;
   SyncControls(editor);
 }
@@ -309,6 +369,7 @@ LRESULT EditorDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                                              : c.kind == ControlKind::Check;
         if (col != 0 && typed) {
           const DialogControl copy = c;
+          editor->focus = copy.name;
           ApplyControl(editor, copy);
         }
         break;
@@ -322,6 +383,7 @@ LRESULT EditorDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Unregister(editor);
     _BktDestroy(&editor->record);
     _BktDestroy(&editor->original);
+    _BktDestroy(&editor->childOriginal);
     HENVIR envir = editor->envir;
     delete editor;
     DetachWindow(envir, hwnd);
@@ -333,6 +395,69 @@ LRESULT EditorDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+int ChildColumn(HEDITOR editor, std::string_view column) {
+  const auto& columns = editor->childColumns;
+  for (size_t n = 0; n < columns.size(); ++n)
+    if (EqualNoCase(columns[n].name, column)) return static_cast<int>(n);
+  for (size_t n = 0; n < columns.size(); ++n)
+    if (EqualNoCase(columns[n].heading, column)) return static_cast<int>(n);
+  return -1;
+}
+
+std::vector<std::string> ChildCells(HEDITOR editor, int row) {
+  std::vector<std::string> cells;
+  for (const ViewColumn& c : editor->childColumns) {
+    const int col = _BktGetColNum(editor->childRows, c.name);
+    cells.push_back(col ? FormatCell(editor->childRows, row, col, c.format) : std::string());
+  }
+  return cells;
+}
+
+bool ChildCellTakesTyping(HEDITOR editor, int row, int column, std::string& why) {
+  BktHandle rows = editor->childRows;
+  if (rows == nullptr || row < 1 || row > _BktCountAll(rows) || column < 0 ||
+      column >= static_cast<int>(editor->childColumns.size())) {
+    why = "there is no such row or column";
+    return false;
+  }
+  const ViewColumn& c = editor->childColumns[static_cast<size_t>(column)];
+  const int col = _BktGetColNum(rows, c.name);
+  if (_BktGetState(rows, row) == kRowDeleted) {
+    why = "row " + std::to_string(row) + " is deleted";
+    return false;
+  }
+  if (col == 0 || !c.editable || (_BktIsKeyCol(rows, col) && _BktGetState(rows, row) != kRowNew)) {
+    why = "the column \"" + c.heading + "\" is read-only";
+    return false;
+  }
+  return true;
+}
+
+bool TypeIntoChildCell(HEDITOR editor, int row, int column, std::string_view text,
+                       std::string& error) {
+  if (!ChildCellTakesTyping(editor, row, column, error)) return false;
+  BktHandle rows = editor->childRows;
+  const ViewColumn& c = editor->childColumns[static_cast<size_t>(column)];
+  const int col = _BktGetColNum(rows, c.name);
+  ParsedValue value;
+  if (!ParseForColumn(rows, col, c.format, text, value, error)) return false;
+  editor->focus = c.name;
+  if (!SameAsCell(rows, row, col, value)) {
+    if (!BeginEditing(editor)) {
+      error = "The record may not be changed.";
+      return false;
+    }
+    StoreParsed(rows, row, col, value);
+  }
+  NotifyChildList(editor, EN_CHANGE);
+  return true;
+}
+
+void SelectChildRows(HEDITOR editor, const std::vector<int>& rows) {
+  MrEditor_SetChildSelection(editor, rows);
+  NotifyChildList(editor, LBN_SELCHANGE);
+}
 
 uint32_t EditorBits(HEDITOR editor) {
   uint32_t bits = 1u << kMrNew;
@@ -458,6 +583,7 @@ bool MrEditor_SetField(HEDITOR editor, std::string_view column, std::string_view
     return false;
   };
   if (!IsLive(editor)) return refuse("No editor.");
+  if (const ViewColumn* shown = editor->def.Column(column)) column = shown->name;
   const int col = _BktGetColNum(editor->record, column);
   if (col == 0) return refuse("'" + std::string(column) + "' is not a field of this record.");
   if (!editor->isNew && IsKey(editor->def, column))
@@ -466,7 +592,7 @@ bool MrEditor_SetField(HEDITOR editor, std::string_view column, std::string_view
   ParsedValue value;
   if (!ParseForColumn(editor->record, col, c ? c->format : "", text, value, why))
     return refuse(why);
-  if (SameAsCell(editor->record, col, value)) return true;
+  if (SameAsCell(editor->record, 1, col, value)) return true;
   if (!BeginEditing(editor)) return refuse("The record may not be changed.");
   StoreParsed(editor->record, 1, col, value);
   // The control shows the value as stored ("1,000" typed shows "1000").
@@ -482,12 +608,28 @@ bool MrEditor_SetField(HEDITOR editor, std::string_view column, std::string_view
 }
 
 bool MrEditor_IsChanged(HEDITOR editor) {
-  return IsLive(editor) && _BktRowIsChanged(editor->record, 1);
+  return IsLive(editor) && (_BktRowIsChanged(editor->record, 1) || ChildRowsEdited(editor));
 }
 
 bool MrEditor_Save(HEDITOR editor) {
   if (!IsLive(editor)) return false;
   if (!MrEditor_IsChanged(editor) && !editor->isNew) return true;
+  if (editor->saveHandler) {
+    // The module checks, tells and writes; the editor only learns the outcome.
+    const MrSaveHandler handler = editor->saveHandler;   // it may set another
+    if (!handler(editor) || !IsLive(editor)) return false;
+    BktHandle record = editor->record;
+    _BktSetState(record, 1, kRowExisting);
+    _BktClearChg(record, 1);
+    _BktMarkRead(record, 1);
+    editor->isNew = false;
+    editor->editing = false;
+    KeepAsOriginal(editor);
+    TakeChildRowsAsSaved(editor);
+    SyncControls(editor);
+    if (HLISTER lister = ListerOf(editor)) ReloadLister(lister);
+    return true;
+  }
   HDb db = Session(editor);
   BucketHold before(_BktDupe(editor->record));
   DbMsg msg;
@@ -517,4 +659,86 @@ bool MrEditor_Save(HEDITOR editor) {
   }
   if (HLISTER lister = ListerOf(editor)) ReloadLister(lister);
   return true;
+}
+
+
+void MrEditor_SetSaveHandler(HEDITOR editor, MrSaveHandler handler) {
+  if (IsLive(editor)) editor->saveHandler = std::move(handler);
+}
+
+void MrEditor_FocusField(HEDITOR editor, std::string_view column) {
+  if (!IsLive(editor)) return;
+  std::string name(column);
+  if (const ViewColumn* shown = editor->def.Column(column)) {
+    name = shown->name;
+  } else if (int child = ChildColumn(editor, column); child >= 0) {
+    name = editor->childColumns[static_cast<size_t>(child)].name;
+  }
+  editor->focus = name;
+  if (const DialogTemplate* tmpl = GetDialogTemplate(editor->hwnd))
+    for (const DialogControl& c : tmpl->controls)
+      if (!c.name.empty() && EqualNoCase(c.name, name)) {
+        SetDlgFocus(editor->hwnd, c.id);
+        break;
+      }
+  if (UiDriver* driver = Ui_Driver()) driver->Notice("focus", name);
+}
+
+std::string MrEditor_FocusedField(HEDITOR editor) {
+  return IsLive(editor) ? editor->focus : std::string();
+}
+
+bool MrEditor_Reload(HEDITOR editor) { return IsLive(editor) && !editor->isNew && Reload(editor); }
+
+void MrEditor_SetChildRows(HEDITOR editor, BktHandle rows, const std::vector<std::string>& columns,
+                           const std::vector<std::string>& headings) {
+  if (!IsLive(editor)) return;
+  std::vector<ViewColumn> shown;
+  for (size_t n = 0; rows && n < columns.size(); ++n) {
+    ViewColumn c;
+    c.name = columns[n];
+    c.heading = n < headings.size() && !headings[n].empty() ? headings[n] : columns[n];
+    c.editable = true;
+    for (const ViewColumn& before : editor->childColumns)
+      if (EqualNoCase(before.name, c.name)) {
+        c.format = before.format;
+        c.editable = before.editable;
+      }
+    shown.push_back(std::move(c));
+  }
+  editor->childRows = rows;
+  editor->childColumns = std::move(shown);
+  editor->childSelection.clear();
+  KeepChildOriginal(editor);
+}
+
+void MrEditor_SetChildColumn(HEDITOR editor, std::string_view column, std::string_view format,
+                             bool editable) {
+  if (!IsLive(editor)) return;
+  const int n = ChildColumn(editor, column);
+  if (n < 0) return;
+  ViewColumn& c = editor->childColumns[static_cast<size_t>(n)];
+  c.format = std::string(format);
+  c.editable = editable;
+}
+
+std::vector<int> MrEditor_ChildSelection(HEDITOR editor) {
+  return IsLive(editor) ? editor->childSelection : std::vector<int>();
+}
+
+void MrEditor_SetChildSelection(HEDITOR editor, const std::vector<int>& rows) {
+  if (!IsLive(editor)) return;
+  const int count = editor->childRows ? _BktCountAll(editor->childRows) : 0;
+  std::vector<int> sel;
+  for (int row : rows)
+    if (row >= 1 && row <= count) sel.push_back(row);
+  std::sort(sel.begin(), sel.end());
+  sel.erase(std::unique(sel.begin(), sel.end()), sel.end());
+  editor->childSelection = std::move(sel);
+}
+
+void MrEditor_ChildRowsChanged(HEDITOR editor) {
+  if (!IsLive(editor) || editor->childRows == nullptr) return;
+  editor->childChanged = true;
+  DropChildSelectionPast(editor);
 }

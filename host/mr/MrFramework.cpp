@@ -76,6 +76,9 @@ const ViewColumn* ViewDef::Column(std::string_view column) const {
   const std::string wanted = Lower(column);
   for (const ViewColumn& c : columns)
     if (Lower(c.name) == wanted) return &c;
+  // A person names a column by the heading they see.
+  for (const ViewColumn& c : columns)
+    if (Lower(c.heading) == wanted) return &c;
   return nullptr;
 }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -165,3 +166,77 @@ void MrProc_WithholdCodes(HWND hwnd, uint32_t bits);
 
 // Lets the user pick a vendor from the vendor lister; false on cancel.
 bool MrVendor_FindVendor(HDb session, HWND owner, int32_t& vendor, std::string& vendorName);
+// Lets the user pick a borrower from the "borrower_find" lister (columns
+// borrower#, name, bbarcode); false on cancel.
+bool MrBorrower_FindBorrower(HDb session, HWND owner, int32_t& borrower, std::string& name);
+
+// ---- modal dialogs -------------------------------------------------------------------------
+// Creates the dialog and waits for it as the vendor finder waits for its
+// lister: the driver's window actions go to it until EndDialog. Returns
+// EndDialog's result; IDCANCEL (2) when it was closed or the driver ran out
+// of actions; -1 when the template is missing (or `proc` is none). A
+// dialog opened from a modal dialog's procedure is modal over it.
+INT_PTR DialogBoxParamW(HINSTANCE res, int templateId, HWND parent, DLGPROC proc, LPARAM param);
+INT_PTR DialogBoxIndirectParamW(const DialogTemplate& tmpl, HWND parent, DLGPROC proc,
+                                LPARAM param);
+// Ends a modal dialog with `result` (the dialog is destroyed once its
+// procedure returns); false when `dialog` is not a modal dialog waiting.
+bool EndDialog(HWND dialog, INT_PTR result);
+
+// ---- editors: module-owned saves, focus, child rows --------------------------------------
+// With a handler set, kMrSave calls it instead of the framework's write: it
+// checks (and may refuse, telling the person and focusing a field), writes
+// in the module's own transaction and returns true when saved; the editor
+// then takes its record (and child rows) as saved. False keeps the editor
+// open with every change.
+using MrSaveHandler = std::function<bool(HEDITOR editor)>;
+void MrEditor_SetSaveHandler(HEDITOR editor, MrSaveHandler handler);
+// Puts the focus on a field (a column of the record, or a child column);
+// the driver is told (a script's transcript: "notice focus COLUMN"). A
+// person typing into a field or child cell moves the focus there too.
+void MrEditor_FocusField(HEDITOR editor, std::string_view column);
+std::string MrEditor_FocusedField(HEDITOR editor);
+// The record again from the database (a new record stays as it is); the
+// edits are dropped. False (error shown) when it cannot be read.
+bool MrEditor_Reload(HEDITOR editor);
+// An editor over a row and its child rows (a line and its items): rows
+// owned by the module, shown as a list under the fields with `columns`
+// (names) and `headings`. `select N` selects child rows; `field NAME "v"`
+// where NAME is not a field of the record but a child column (name or
+// heading) edits that cell of the one selected child row (marked changed;
+// the editor counts as changed). Deleted rows (state kRowDeleted) show
+// marked "(deleted)" and take no typing. The module adds rows (state new)
+// and deletes them itself and then calls MrEditor_ChildRowsChanged so the
+// view and the changed state follow. The editor is changed while the rows
+// hold a new, deleted or changed row, or the module told of a change since
+// the rows were last taken as saved. Cancel (and No to "Save changes?")
+// puts the rows back as they were set or last saved; a save that saved
+// drops the deleted rows, makes the new ones existing and clears the change
+// flags. `rows` stays the module's (never destroyed here) and must live
+// until the editor closes or another is set; nullptr drops the child list.
+// Missing headings are the column names. Setting rows clears the selection.
+// When the editor shows another record (next, new, refresh: the module
+// hears kMrCodeDone) the module sets that record's rows.
+void MrEditor_SetChildRows(HEDITOR editor, BktHandle rows, const std::vector<std::string>& columns,
+                           const std::vector<std::string>& headings);
+// How a child column is shown and typed ("", "date", "money", "bool" as in
+// view definitions) and whether a person may type into it. By default every
+// child column is shown plain and takes typing, except key columns of rows
+// that are not new. Kept when the rows are set again with that column.
+void MrEditor_SetChildColumn(HEDITOR editor, std::string_view column, std::string_view format,
+                             bool editable);
+std::vector<int> MrEditor_ChildSelection(HEDITOR editor);   // rows from 1, ascending
+void MrEditor_SetChildSelection(HEDITOR editor, const std::vector<int>& rows);
+void MrEditor_ChildRowsChanged(HEDITOR editor);
+// The id the child list has in the notifications the editor's dialog
+// procedure gets: WM_COMMAND(MAKEWPARAM(kMrChildListId, EN_CHANGE)) after a
+// person typed into a child cell (MrEditor_FocusedField names its column,
+// MrEditor_ChildSelection its row), LBN_SELCHANGE after they selected rows.
+constexpr int kMrChildListId = 998;
+
+// ---- lister marks --------------------------------------------------------------------------
+// Rows shown marked (refused approvals). Marks stay with their records
+// through sorts, refreshes and deletes of other rows; a search (a fresh
+// list) clears them. Rows not fetched cannot be marked.
+void MrLister_SetMark(HLISTER lister, int row, bool marked);
+bool MrLister_IsMarked(HLISTER lister, int row);

@@ -38,6 +38,8 @@ struct ViewDef {
   bool searchFirst = false;   // opens empty; lists only what a search finds
   std::vector<ViewColumn> columns;
 
+  // The column named `column` or, failing that, headed so (either
+  // case-insensitively); nullptr when none.
   const ViewColumn* Column(std::string_view column) const;
   // The columns to select: the shown ones, then key columns not shown.
   std::string SelectList() const;
@@ -142,6 +144,27 @@ bool RouteCommandToClient(HWND dialog, WPARAM wParam);
 // gone, or the driver has no more actions.
 void RunModal(HWND dialog, const std::function<bool()>& ended);
 
+// ---- child rows of an editor ----------------------------------------------------------------
+// The index in editor->childColumns of the column named or headed `column`
+// (case-insensitively); -1 when none.
+int ChildColumn(HEDITOR editor, std::string_view column);
+// Child row `row` as shown, one cell per child column.
+std::vector<std::string> ChildCells(HEDITOR editor, int row);
+// Whether a person may type into the child cell (row, column index):
+// false with the reason when the row is deleted or the column read-only
+// there.
+bool ChildCellTakesTyping(HEDITOR editor, int row, int column, std::string& why);
+// Types `text` into the child cell as a person does: refused (false, the
+// reason in `error`, nothing changed) when the cell takes no typing, the
+// text does not fit or the module refuses the change; else stored, the
+// focus on the column, and the editor's procedure told EN_CHANGE from
+// kMrChildListId.
+bool TypeIntoChildCell(HEDITOR editor, int row, int column, std::string_view text,
+                       std::string& error);
+// Selects child rows (out-of-range rows left out) and tells the editor's
+// procedure LBN_SELCHANGE from kMrChildListId.
+void SelectChildRows(HEDITOR editor, const std::vector<int>& rows);
+
 // The generic templates.
 DialogTemplate GenericListerTemplate(const ViewDef& def, std::string_view caption);
 DialogTemplate GenericEditorTemplate(const ViewDef& def, std::string_view caption);
@@ -182,6 +205,7 @@ struct ListerImpl {
   bool picker = false;
   bool ended = false;           // picker: IDOK or IDCANCEL seen
   bool picked = false;
+  std::vector<int> marks;       // rows shown marked, ascending, unique
 };
 
 struct EditorImpl {
@@ -196,4 +220,15 @@ struct EditorImpl {
   // The window of the lister it was opened from, if any (a window handle
   // never comes back, so a closed lister is never mistaken for a new one).
   HWND listerHwnd = nullptr;
+  MrSaveHandler saveHandler;     // the module's save; empty: the framework writes
+  std::string focus;             // the field (or child column) with the focus
+  // Child rows: the module's Bucket (never destroyed here), the columns
+  // shown (name, heading, format, editable), the selected rows.
+  BktHandle childRows = nullptr;
+  std::vector<mr::ViewColumn> childColumns;
+  std::vector<int> childSelection;   // ascending, unique, rows of childRows
+  // Set when the module added or removed rows (MrEditor_ChildRowsChanged)
+  // since the rows were last taken as saved.
+  bool childChanged = false;
+  BktHandle childOriginal = nullptr;   // ours: the child rows as last saved, for Cancel
 };

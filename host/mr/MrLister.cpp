@@ -306,8 +306,23 @@ void SortRows(HLISTER lister, int col, bool descending) {
     _BktRowCopy(rows, n, *before, order[static_cast<size_t>(n - 1)]);
     newRow[static_cast<size_t>(order[static_cast<size_t>(n - 1)])] = n;
   }
-  for (int& row : lister->selection) row = newRow[static_cast<size_t>(row)];
-  std::sort(lister->selection.begin(), lister->selection.end());
+  for (std::vector<int>* rowSet : {&lister->selection, &lister->marks}) {
+    for (int& row : *rowSet) row = newRow[static_cast<size_t>(row)];
+    std::sort(rowSet->begin(), rowSet->end());
+  }
+}
+
+// Copies of rows `rowSet` of the lister's rows (for finding them again
+// after a reload); an empty Bucket when there are none or no keys to find
+// them by.
+void SaveRows(HLISTER lister, const std::vector<int>& rowSet, BucketHold& out) {
+  if (rowSet.empty() || lister->def.keys.empty()) return;
+  _BktClone(out.get(), 0, 0, lister->rows);
+  for (int row : rowSet) {
+    int copy = 0;
+    _BktInsert(*out, 0, copy);
+    _BktRowCopy(*out, copy, lister->rows, row);
+  }
 }
 
 enum class Reload { Fresh, KeepSelection };
@@ -316,18 +331,16 @@ enum class Reload { Fresh, KeepSelection };
 // rows as were fetched, the records selected before staying selected where
 // they are still listed. False with the error shown.
 bool Load(HLISTER lister, Reload how) {
-  BucketHold selected;
-  if (how == Reload::KeepSelection && !lister->selection.empty() && !lister->def.keys.empty()) {
-    _BktClone(selected.get(), 0, 0, lister->rows);
-    for (int row : lister->selection) {
-      int copy = 0;
-      _BktInsert(*selected, 0, copy);
-      _BktRowCopy(*selected, copy, lister->rows, row);
-    }
+  // The selected and marked records stay so where they are still listed.
+  BucketHold selected, marked;
+  if (how == Reload::KeepSelection) {
+    SaveRows(lister, lister->selection, selected);
+    SaveRows(lister, lister->marks, marked);
   }
   const int extent =
       how == Reload::KeepSelection ? std::max(kPageRows, Fetched(lister)) : kPageRows;
   lister->selection.clear();
+  lister->marks.clear();
   if (lister->def.searchFirst && lister->search.empty()) {
     // Nothing asked for yet: an empty list rather than the whole table.
     _BktDeleteAll(lister->rows);
@@ -363,11 +376,14 @@ bool Load(HLISTER lister, Reload how) {
     if (int col = _BktGetColNum(lister->rows, lister->sortColumn))
       SortRows(lister, col, lister->sortDescending);
   }
-  for (int s = 1; *selected && s <= _BktCountAll(*selected); ++s)
-    if (int row = Refind(lister, terms, *selected, s)) lister->selection.push_back(row);
-  std::sort(lister->selection.begin(), lister->selection.end());
-  lister->selection.erase(std::unique(lister->selection.begin(), lister->selection.end()),
-                          lister->selection.end());
+  auto refind = [&](BktHandle saved, std::vector<int>& rowSet) {
+    for (int s = 1; saved && s <= _BktCountAll(saved); ++s)
+      if (int row = Refind(lister, terms, saved, s)) rowSet.push_back(row);
+    std::sort(rowSet.begin(), rowSet.end());
+    rowSet.erase(std::unique(rowSet.begin(), rowSet.end()), rowSet.end());
+  };
+  refind(*selected, lister->selection);
+  refind(*marked, lister->marks);
   return true;
 }
 
@@ -412,6 +428,14 @@ bool DeleteSelected(HLISTER lister) {
   }
   for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) _BktDelete(lister->rows, *it);
   lister->selection.clear();
+  // Marks of the rows left move up with them.
+  std::vector<int> marks;
+  for (int row : lister->marks) {
+    const auto gone = std::lower_bound(doomed.begin(), doomed.end(), row);
+    if (gone == doomed.end() || *gone != row)
+      marks.push_back(row - static_cast<int>(gone - doomed.begin()));
+  }
+  lister->marks = std::move(marks);
   lister->total -= static_cast<int>(doomed.size());
   ShowRowCount(lister);
   return true;
@@ -487,7 +511,7 @@ LRESULT ListerDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 bool SetSearchCriterion(HLISTER lister, std::string_view column, std::string_view value,
                         std::string& error) {
   const ViewColumn* c = lister->def.Column(column);
-  const int col = _BktGetColNum(lister->rows, column);
+  const int col = c ? _BktGetColNum(lister->rows, c->name) : 0;
   if (c == nullptr || !c->searchable || col == 0) {
     error = "The list cannot be searched on '" + std::string(column) + "'.";
     return false;
@@ -689,11 +713,25 @@ bool MrLister_SetSearch(HLISTER lister, std::string_view column, std::string_vie
 
 bool MrLister_Sort(HLISTER lister, std::string_view column, bool descending) {
   if (!IsLive(lister)) return false;
-  const int col = _BktGetColNum(lister->rows, column);
+  const ViewColumn* shown = lister->def.Column(column);
+  const int col = _BktGetColNum(lister->rows, shown ? std::string_view(shown->name) : column);
   if (col == 0 || _BktGetColType(lister->rows, col) == kColOpaque) return false;
   lister->sortColumn = _BktGetColName(lister->rows, col);
   lister->sortDescending = descending;
   if (!lister->complete) return Load(lister, Reload::KeepSelection);
   SortRows(lister, col, descending);
   return true;
+}
+
+void MrLister_SetMark(HLISTER lister, int row, bool marked) {
+  if (!IsLive(lister) || row < 1 || row > Fetched(lister)) return;
+  std::vector<int>& marks = lister->marks;
+  auto at = std::lower_bound(marks.begin(), marks.end(), row);
+  const bool there = at != marks.end() && *at == row;
+  if (marked && !there) marks.insert(at, row);
+  if (!marked && there) marks.erase(at);
+}
+
+bool MrLister_IsMarked(HLISTER lister, int row) {
+  return IsLive(lister) && std::binary_search(lister->marks.begin(), lister->marks.end(), row);
 }

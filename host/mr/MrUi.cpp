@@ -3,6 +3,11 @@
 // (EN_CHANGE), a click is WM_COMMAND with the button's id, a key goes
 // through the window's accelerator table, then the frame's, then the
 // dialog keys (Enter: the default button, Escape: cancel).
+//
+// Besides a lister's rows a window may show lists of its own: an editor's
+// child rows and the list controls of a dialog (grids). A person selects
+// their rows and types into a cell of the one selected row; columns are
+// named by name or by the heading shown.
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -116,9 +121,163 @@ std::vector<std::string> RowCells(HLISTER lister, int row) {
   return cells;
 }
 
+// ---- grids: an editor's child rows, a dialog's list controls ----------------------------------
+
+struct Grid {
+  HEDITOR editor = nullptr;   // its child rows; else list control `id` of `dialog`
+  HWND dialog = nullptr;
+  int id = 0;
+  std::string name;
+};
+
+// The grids of `hwnd`, the editor's child rows first, then list controls
+// (those given columns) in template order.
+std::vector<Grid> Grids(HWND hwnd) {
+  std::vector<Grid> out;
+  if (HEDITOR editor = MrEditor_FromHwnd(hwnd); editor && editor->childRows)
+    out.push_back(Grid{editor, hwnd, kMrChildListId, "rows"});
+  std::vector<DialogControl> lists;   // copies: the calls below look the dialog up again
+  if (const DialogTemplate* t = GetDialogTemplate(hwnd))
+    for (const DialogControl& c : t->controls)
+      if (c.kind == ControlKind::List) lists.push_back(c);
+  for (const DialogControl& c : lists)
+    if (!GetDlgListColumns(hwnd, c.id).empty())
+      out.push_back(Grid{nullptr, hwnd, c.id, c.name.empty() ? std::to_string(c.id) : c.name});
+  return out;
+}
+
+std::vector<std::string> Headings(const Grid& g) {
+  std::vector<std::string> out;
+  if (g.editor) {
+    for (const ViewColumn& c : g.editor->childColumns) out.push_back(c.heading);
+  } else {
+    for (const DlgListColumn& c : GetDlgListColumns(g.dialog, g.id))
+      out.push_back(c.heading.empty() ? c.name : c.heading);
+  }
+  return out;
+}
+
+std::vector<UiWindowView::Row> GridRows(const Grid& g) {
+  std::vector<UiWindowView::Row> out;
+  if (g.editor) {
+    const std::vector<int>& sel = g.editor->childSelection;
+    BktHandle rows = g.editor->childRows;
+    for (int row = 1; row <= _BktCountAll(rows); ++row)
+      out.push_back(UiWindowView::Row{ChildCells(g.editor, row),
+                                      std::binary_search(sel.begin(), sel.end(), row),
+                                      _BktGetState(rows, row) == kRowDeleted ? "deleted" : ""});
+    return out;
+  }
+  const std::vector<int> sel = GetDlgListSelection(g.dialog, g.id);
+  const std::vector<int> marks = GetDlgListMarks(g.dialog, g.id);
+  int row = 0;
+  for (std::vector<std::string>& cells : GetDlgListRows(g.dialog, g.id)) {
+    ++row;
+    out.push_back(UiWindowView::Row{std::move(cells),
+                                    std::binary_search(sel.begin(), sel.end(), row),
+                                    std::binary_search(marks.begin(), marks.end(), row)
+                                        ? "marked" : ""});
+  }
+  return out;
+}
+
+std::vector<int> GridSelection(const Grid& g) {
+  return g.editor ? MrEditor_ChildSelection(g.editor) : GetDlgListSelection(g.dialog, g.id);
+}
+
+// The index of the column named or headed `column`; -1 when none.
+int GridColumn(const Grid& g, std::string_view column) {
+  if (g.editor) return ChildColumn(g.editor, column);
+  const std::vector<DlgListColumn> columns = GetDlgListColumns(g.dialog, g.id);
+  const std::string wanted = Lower(column);
+  for (size_t n = 0; n < columns.size(); ++n)
+    if (Lower(columns[n].name) == wanted) return static_cast<int>(n);
+  for (size_t n = 0; n < columns.size(); ++n)
+    if (!columns[n].heading.empty() && Lower(columns[n].heading) == wanted)
+      return static_cast<int>(n);
+  return -1;
+}
+
+void SelectGridRows(const Grid& g, const std::vector<int>& rows) {
+  if (g.editor) {
+    SelectChildRows(g.editor, rows);
+    return;
+  }
+  SetDlgListSelection(g.dialog, g.id, rows);
+  SetDlgFocus(g.dialog, g.id);
+  SendMessageW(g.dialog, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(g.id), LBN_SELCHANGE), 0);
+}
+
+// The grids of `hwnd` with the one `select` works on first: the focused
+// list control, else the first grid.
+std::vector<Grid> GridsCurrentFirst(HWND hwnd) {
+  std::vector<Grid> grids = Grids(hwnd);
+  const int focus = GetDlgFocus(hwnd);
+  auto current = std::find_if(grids.begin(), grids.end(),
+                              [focus](const Grid& g) { return !g.editor && g.id == focus; });
+  if (current != grids.end()) std::rotate(grids.begin(), current, current + 1);
+  return grids;
+}
+
+bool SelectGridRowsAction(const Grid& g, const UiAction& a, std::string& error) {
+  const std::vector<UiWindowView::Row> shown = GridRows(g);
+  const int count = static_cast<int>(shown.size());
+  std::vector<int> rows;
+  if (!a.text.empty()) {
+    const std::string wanted = Lower(a.text);
+    for (int row = 1; row <= count; ++row)
+      for (const std::string& cell : shown[static_cast<size_t>(row - 1)].cells)
+        if (Lower(cell).find(wanted) != std::string::npos) {
+          rows.push_back(row);
+          break;
+        }
+    if (rows.empty()) return Fail(error, "no row contains " + Quoted(a.text));
+  }
+  for (int row : a.rows) {
+    if (row > count)
+      return Fail(error, "there is no row " + std::to_string(row) + " (" +
+                             std::to_string(count) + " rows)");
+    rows.push_back(row);
+  }
+  SelectGridRows(g, rows);
+  return true;
+}
+
+// `field COLUMN "v"` on a grid: the cell of the one selected row. A value
+// the window refuses (not a number, say) is told by the window.
+bool TypeIntoGridCell(HWND top, const Grid& g, int column, const UiAction& a,
+                      std::string& error) {
+  const std::vector<int> sel = GridSelection(g);
+  if (sel.size() != 1)
+    return Fail(error, "select one row of the list before typing into " + Quoted(a.name) + " (" +
+                           std::to_string(sel.size()) + " selected)");
+  const int row = sel.front();
+  if (g.editor) {
+    std::string why;
+    if (!ChildCellTakesTyping(g.editor, row, column, why)) return Fail(error, why);
+    if (!TypeIntoChildCell(g.editor, row, column, a.text, why))
+      ShowUserError(top, GetWindowTextW(top), why);
+    return true;
+  }
+  const std::vector<DlgListColumn> columns = GetDlgListColumns(g.dialog, g.id);
+  const DlgListColumn& c = columns[static_cast<size_t>(column)];
+  if (!c.editable)
+    return Fail(error, "the column " + Quoted(c.heading.empty() ? c.name : c.heading) +
+                           " is read-only");
+  SetDlgListCell(g.dialog, g.id, row, column, a.text);
+  SetDlgListFocusColumn(g.dialog, g.id, c.name);
+  SetDlgFocus(g.dialog, g.id);
+  SendMessageW(g.dialog, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(g.id), EN_CHANGE), 0);
+  return true;
+}
+
 bool SelectRows(HWND top, const UiAction& a, std::string& error) {
   HLISTER lister = MrLister_FromHwnd(top);
-  if (lister == nullptr) return Fail(error, Quoted(GetWindowTextW(top)) + " has no rows to select");
+  if (lister == nullptr) {
+    const std::vector<Grid> grids = GridsCurrentFirst(top);
+    if (!grids.empty()) return SelectGridRowsAction(grids.front(), a, error);
+    return Fail(error, Quoted(GetWindowTextW(top)) + " has no rows to select");
+  }
   // A long list fetches rows as they are reached: first down to the rows
   // asked for (every row when a text is looked for).
   int wanted = a.text.empty() ? 0 : INT_MAX;
@@ -148,7 +307,8 @@ bool SelectRows(HWND top, const UiAction& a, std::string& error) {
 bool SortRows(HWND top, const UiAction& a, std::string& error) {
   HLISTER lister = MrLister_FromHwnd(top);
   if (lister == nullptr) return Fail(error, Quoted(GetWindowTextW(top)) + " has no rows to sort");
-  if (lister->def.Column(a.name) == nullptr || !MrLister_Sort(lister, a.name, a.descending))
+  const ViewColumn* c = lister->def.Column(a.name);
+  if (c == nullptr || !MrLister_Sort(lister, c->name, a.descending))
     return Fail(error, "the list has no column " + Quoted(a.name));
   return true;
 }
@@ -160,7 +320,7 @@ bool Search(HWND top, const UiAction& a, std::string& error) {
   if (c == nullptr || !c->searchable)
     return Fail(error, "the list cannot be searched on " + Quoted(a.name));
   std::string refused;
-  if (!SetSearchCriterion(lister, a.name, a.text, refused)) {
+  if (!SetSearchCriterion(lister, c->name, a.text, refused)) {
     ShowUserError(top, GetWindowTextW(top), refused);
     return true;
   }
@@ -173,8 +333,17 @@ bool Search(HWND top, const UiAction& a, std::string& error) {
 bool TypeIntoField(HWND top, const UiAction& a, std::string& error) {
   const DialogTemplate* t = GetDialogTemplate(top);
   const DialogControl* c = t ? FindControl(*t, a.name, IsField) : nullptr;
-  if (c == nullptr)
+  // An editor's field by the heading of its column.
+  HEDITOR editor = MrEditor_FromHwnd(top);
+  const ViewColumn* shown = editor && c == nullptr ? editor->def.Column(a.name) : nullptr;
+  if (shown) c = FindControl(*t, shown->name, IsField);
+  if (c == nullptr) {
+    // Not a field: a column of one of the window's lists (the current one first).
+    for (const Grid& g : GridsCurrentFirst(top))
+      if (int column = GridColumn(g, a.name); column >= 0)
+        return TypeIntoGridCell(top, g, column, a, error);
     return Fail(error, Quoted(GetWindowTextW(top)) + " has no field " + Quoted(a.name));
+  }
   if (!c->enabled) return Fail(error, "the field " + Quoted(a.name) + " is read-only");
   const int id = c->id;
   SetDlgFocus(top, id);
@@ -353,8 +522,17 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
     for (const ViewColumn& c : lister->def.columns) view.headings.push_back(c.heading);
     const std::vector<int>& sel = lister->selection;
     for (int row = 1; row <= _BktCountAll(lister->rows); ++row)
-      view.rows.push_back(UiWindowView::Row{RowCells(lister, row),
-                                            std::binary_search(sel.begin(), sel.end(), row)});
+      view.rows.push_back(UiWindowView::Row{
+          RowCells(lister, row), std::binary_search(sel.begin(), sel.end(), row),
+          MrLister_IsMarked(lister, row) ? "marked" : ""});
+  }
+  for (const Grid& g : Grids(hwnd)) {
+    if (view.headings.empty()) {
+      view.headings = Headings(g);
+      view.rows = GridRows(g);
+    } else {
+      view.lists.push_back(UiWindowView::List{g.name, Headings(g), GridRows(g)});
+    }
   }
   return view;
 }

@@ -8,6 +8,13 @@
 //   login USER PASSWORD        log-in texts for start-up (optional, before
 //                              the first action; the frame asks otherwise)
 //   command N                  action: WM_COMMAND with id N to the client
+//   command "Menu text"        action: the command of a menu item, "Item" or
+//                              "Popup/Item" ("&" ignored, any case); text
+//                              that names no item, or items of different
+//                              commands, fails the run
+//   menu ["Popup"]             action: lists the frame's menus (or one),
+//                              each item with its command number and
+//                              whether the top window offers it
 //   send MSG WPARAM LPARAM     action: SendMessageW to the client; numbers
 //                              decimal or 0x..; the result is transcribed
 //   post MSG WPARAM LPARAM     action: PostMessageW to the client
@@ -38,7 +45,9 @@
 // Transcript lines, one per event, flushed as written: `msgbox "Caption"
 // "Text" -> Yes`, `credentials "reason" -> alice`, `text "prompt" ->
 // "value"`, `notice kind text`, `action command 161`, `result 0x0BD0 -> -1`,
-// `fail <reason>`, and for `show` the window's lines (Ui_WindowViewLines).
+// `fail <reason>`, for `show` the window's lines (Ui_WindowViewLines) and
+// for `menu` the menu's lines (`menu "File"`, then `  item 291
+// "Acquisitions Parameters"` or `  item 57603 "Save" disabled`).
 // Passwords are never written: credentials show the user only, and secret
 // text answers show as (secret). A transcript that cannot be written (a full
 // disk) fails the run: its record is lost.
@@ -342,6 +351,8 @@ class ScriptDriver final : public UiDriver {
   void Notice(std::string_view kind, std::string_view text) override {
     if (kind == "result")
       Write("result " + std::string(text));
+    else if (kind == "menu")
+      Write(std::string(text));   // a line of the menu listing, as it is
     else
       Write("notice " + std::string(kind) + " " + std::string(text));
   }

@@ -82,7 +82,11 @@ std::optional<std::string> ReadLine(std::string_view prompt, bool secret) {
 
 constexpr const char* kHelp =
     "Actions:\n"
+    "  menu [\"popup\"]            list the menus: each item's command number and text,\n"
+    "                            and whether it is available on the top window\n"
     "  command N                 menu command N (WM_COMMAND) to the client window\n"
+    "  command \"text\"            the menu item with this text: \"New PO\", or with its\n"
+    "                            menu: \"Purchase Orders/Receive\" (any case)\n"
     "  send MSG WPARAM LPARAM    send a message to the client window (decimal or 0x..)\n"
     "  post MSG WPARAM LPARAM    post a message to the client window\n"
     "  close, quit               close the frame\n"
@@ -144,6 +148,10 @@ class TerminalDriver final : public UiDriver {
 
   void Notice(std::string_view kind, std::string_view text) override {
     if (kind == "hourglass") return;  // a person sees the cursor, not a message
+    if (kind == "menu") {
+      std::cout << text << '\n' << std::flush;   // a line of the menu listing
+      return;
+    }
     std::cout << "(" << kind << ") " << text << '\n' << std::flush;
   }
 

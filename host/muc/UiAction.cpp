@@ -167,14 +167,39 @@ bool Ui_ParseActionWords(const std::vector<UiWord>& words, UiAction& out, std::s
     return true;
   }
   if (verb == "command") {
-    int64_t id = 0;
-    if (words.size() != 2 || !Ui_ParseNumber(words[1].text, false, id) || id > 0xFFFF) {
-      error = "'command' needs one command number (0 to 65535)";
+    const char* usage = "'command' needs one command number (0 to 65535) or \"menu text\"";
+    if (words.size() != 2 || words[1].text.empty()) {
+      error = usage;
       return false;
     }
     out = UiAction{};
     out.kind = UiAction::Kind::Command;
+    const UiWord& arg = words[1];
+    int64_t id = 0;
+    const bool isNumber = Ui_ParseNumber(arg.text, false, id);
+    // A bare word that starts like a number is a mistyped number, not a text.
+    const char first = arg.text[0];
+    const bool looksNumeric = !arg.quoted && (first == '-' || first == '+' ||
+                                              (first >= '0' && first <= '9'));
+    if (!isNumber && !looksNumeric) {
+      out.text = arg.text;   // a menu item's text, which the frame looks up
+      return true;
+    }
+    if (!isNumber || id > 0xFFFF) {
+      error = usage;
+      return false;
+    }
     out.message = static_cast<uint32_t>(id);
+    return true;
+  }
+  if (verb == "menu") {
+    if (words.size() > 2) {
+      error = "'menu' needs nothing or one \"popup\"";
+      return false;
+    }
+    out = UiAction{};
+    out.kind = UiAction::Kind::Menu;
+    if (words.size() == 2) out.text = words[1].text;
     return true;
   }
   if (verb == "send" || verb == "post") {
@@ -209,8 +234,11 @@ std::string Ui_ActionText(const UiAction& action) {
   char buf[96];
   switch (action.kind) {
     case UiAction::Kind::Command:
+      if (!action.text.empty()) return "command " + Word(action.text, true);
       std::snprintf(buf, sizeof buf, "command %u", static_cast<unsigned>(action.message));
       return buf;
+    case UiAction::Kind::Menu:
+      return action.text.empty() ? "menu" : "menu " + Word(action.text, true);
     case UiAction::Kind::Send:
     case UiAction::Kind::Post:
       std::snprintf(buf, sizeof buf, "%s 0x%04X %llu %lld",
@@ -241,4 +269,15 @@ std::string Ui_ActionText(const UiAction& action) {
     case UiAction::Kind::Show: return "show";
   }
   return "close";
+}
+
+std::vector<std::string> Ui_MenuViewLines(const UiMenuView& view) {
+  std::vector<std::string> lines;
+  for (const UiMenuView::Popup& popup : view.popups) {
+    lines.push_back("menu " + Ui_Quote(popup.text));
+    for (const UiMenuView::Item& item : popup.items)
+      lines.push_back("  item " + std::to_string(item.command) + " " + Ui_Quote(item.text) +
+                      (item.enabled ? "" : " disabled"));
+  }
+  return lines;
 }

@@ -21,8 +21,9 @@ enum class MsgIcon : int { None = 0, Error = 0x10, Question = 0x20, Warning = 0x
 struct Credentials { std::string user; std::string password; };
 
 // What a person sees of a window: caption, fields, buttons and labels in
-// template order, and for a lister its column headings and rows with the
-// selection. Built by the framework (MrUi.h), shown by the driver.
+// template order, and its lists (a lister's rows, an editor's child rows, a
+// dialog's list controls): column headings and rows with the selection and
+// marks. Built by the framework (MrUi.h), shown by the driver.
 struct UiWindowView {
   std::string caption;
   std::string kind;   // "dialog 100", "lister vendor_find", "editor vendor, changed"
@@ -39,13 +40,23 @@ struct UiWindowView {
   struct Row {
     std::vector<std::string> cells;
     bool selected = false;
+    std::string mark{};   // "" unmarked; else what the mark says ("marked", "deleted")
   };
   std::vector<Row> rows;
+  // The window's further lists (a dialog with several), after the one above.
+  struct List {
+    std::string name;
+    std::vector<std::string> headings;
+    std::vector<Row> rows;
+  };
+  std::vector<List> lists;
 };
 // The view as transcript lines: `window "Caption" (kind)`, then indented
 // `field name = value` (read-only ones marked), `button ID "Text"`
 // [default] [disabled], `label "Text"`, `columns | heading | ...` and
-// `row N | cell | ...` with `*` after N for a selected row. Control
+// `row N | cell | ...` with `*` after N for a selected row and the mark
+// in parentheses after that (`row 2* (deleted) | ...`); further lists
+// follow, each after a `list NAME` line. Control
 // characters in values are escaped, so each line stays one line.
 std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view);
 
@@ -86,30 +97,41 @@ class UiDriver {
 
 // An action for the frame as NextAction spells it. Numbers are decimal
 // (LPARAM may be negative) or hexadecimal "0x..".
-//   command N | send MSG WPARAM LPARAM | post MSG WPARAM LPARAM | close
+//   command N | command "Menu text" | send MSG WPARAM LPARAM |
+//   post MSG WPARAM LPARAM | close | menu ["Popup"]
+// `command` takes a command number or the text of a menu item, "Item" or
+// "Popup/Item" ("&" ignored, any case). `menu` lists the frame's menus (or
+// the one popup named) with each item's command number and state, as
+// notices of kind "menu", one line each (Ui_MenuViewLines), which the
+// drivers show as they are.
 // and the actions on the top window (the current view):
 //   window "caption substring"   make the first window whose caption has it current
 //   select N [N ...] | select "text" | select none
 //                                lister rows by number (1 first), or every row
-//                                with a column that contains the text
+//                                with a column that contains the text; also
+//                                the rows of an editor's child list or of a
+//                                dialog's list
 //   sort COLUMN [asc|desc]       sort the lister's rows
 //   search COLUMN "value"        set a search criterion and run the search
-//   field NAME "value"           type into a field (name or control id)
+//   field NAME "value"           type into a field (name, heading or control
+//                                id), or into the cell of the one selected
+//                                child or dialog-list row (column name or heading)
 //   press ID                     click a button (id, or its name)
 //   key "KEY"                    a key: "Ctrl+F", "F5", "Enter", "Escape"
 //   framework CODE               a framework code (MrFramework.h)
 //   show                         show the window's content
 struct UiAction {
   enum class Kind {
-    Command, Send, Post, Close,
+    Command, Send, Post, Close, Menu,
     Window, Select, Sort, Search, Field, Press, Key, Framework, Show,
   };
   Kind kind = Kind::Close;
-  uint32_t message = 0;   // Command: the command id; Framework: the code
+  uint32_t message = 0;   // Command: the command id (text empty); Framework: the code
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
   std::string name;       // Sort, Search: the column; Field: the field; Press: the button
-  std::string text;       // Window: caption part; Select: text; Search, Field: value; Key: key
+  std::string text;       // Command: menu text; Menu: popup ("" all); Window: caption part;
+                          // Select: text; Search, Field: value; Key: key
   std::vector<int> rows;  // Select by numbers; empty with `text` empty: none
   bool descending = false;  // Sort
   bool IsWindowAction() const { return kind >= Kind::Window; }
@@ -119,6 +141,24 @@ bool Ui_ParseAction(std::string_view text, UiAction& out, std::string* error);
 // The normalized text of an action ("send 0x0BD0 0 0"), parsed back to
 // the same action.
 std::string Ui_ActionText(const UiAction& action);
+
+// The frame's menus as the `menu` action shows them: item texts as a person
+// reads them (without "&"), separators left out.
+struct UiMenuView {
+  struct Item {
+    std::string text;
+    uint32_t command = 0;
+    bool enabled = true;
+  };
+  struct Popup {
+    std::string text;
+    std::vector<Item> items;
+  };
+  std::vector<Popup> popups;
+};
+// `menu "Popup"` for each popup, then its items indented, one a line:
+// `item N "Text"`, with ` disabled` after a disabled one.
+std::vector<std::string> Ui_MenuViewLines(const UiMenuView& view);
 
 // The driver the host uses; the frame installs one before loading the
 // module. With none installed, a message box is written to stderr and

@@ -13,6 +13,23 @@ std::string Plain(std::string_view text) {
   return quoted.substr(1, quoted.size() - 2);
 }
 
+// `columns | heading | ...`, then a line per row: its number, `*` when
+// selected, its mark in parentheses, its cells.
+void AppendList(std::vector<std::string>& lines, const std::vector<std::string>& headings,
+                const std::vector<UiWindowView::Row>& rows) {
+  std::string columns = "  columns";
+  for (const std::string& heading : headings) columns += " | " + Plain(heading);
+  lines.push_back(columns);
+  for (size_t n = 0; n < rows.size(); ++n) {
+    const UiWindowView::Row& row = rows[n];
+    std::string line = "  row " + std::to_string(n + 1) + (row.selected ? "*" : "");
+    if (!row.mark.empty()) line += " (" + Plain(row.mark) + ")";
+    for (const std::string& cell : row.cells) line += " | " + Plain(cell);
+    lines.push_back(line);
+  }
+  if (rows.empty()) lines.push_back("  (no rows)");
+}
+
 }  // namespace
 
 std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
@@ -33,17 +50,11 @@ std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
         break;
     }
   }
-  if (view.headings.empty()) return lines;
-  std::string columns = "  columns";
-  for (const std::string& heading : view.headings) columns += " | " + Plain(heading);
-  lines.push_back(columns);
-  for (size_t n = 0; n < view.rows.size(); ++n) {
-    const UiWindowView::Row& row = view.rows[n];
-    std::string line = "  row " + std::to_string(n + 1) + (row.selected ? "*" : "");
-    for (const std::string& cell : row.cells) line += " | " + Plain(cell);
-    lines.push_back(line);
+  if (!view.headings.empty()) AppendList(lines, view.headings, view.rows);
+  for (const UiWindowView::List& list : view.lists) {
+    lines.push_back("  list " + Plain(list.name));
+    AppendList(lines, list.headings, list.rows);
   }
-  if (view.rows.empty()) lines.push_back("  (no rows)");
   return lines;
 }
 

@@ -1,12 +1,13 @@
 // The host run-time as a loaded module sees it: instance handles, the
 // registration of unit Initialize/Terminate procedures, the unit-termination
 // chain, the run phase, version acceptance, fatal errors, the language
-// library with the module's string table, and the host's trace.
+// library with the module's string table and menus, and the host's trace.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // ---- instances ---------------------------------------------------------------
 // A loaded library as the host knows it (what Win32 calls an HINSTANCE).
@@ -99,6 +100,30 @@ std::string LbUtil_ResourceFilePath(HINSTANCE resInstance, std::string_view exte
 // the host finds the dialog templates its view definitions name and the
 // frame's accelerator table. nullptr when none is loaded.
 HINSTANCE LbUtil_LanguageInstance();
+
+// ---- menus ----------------------------------------------------------------------------
+// A menu of the language library's menu file (LbUtil_ResourceFilePath with
+// "mnu"): its popups in order, each with its items. Texts keep the "&"
+// before the key letter; a separator is an item with command 0 and no text.
+struct LbMenuItem {
+  std::string text;
+  uint16_t command = 0;
+};
+struct LbMenuPopup {
+  std::string text;
+  std::vector<LbMenuItem> items;
+};
+struct LbMenu {
+  int id = 0;
+  std::vector<LbMenuPopup> popups;
+};
+// The menus of a menu file's text (the format is described at the head of
+// MenuResource.cpp). False with `error` ("line N: why") when it is broken.
+bool LbUtil_ParseMenus(std::string_view text, std::vector<LbMenu>& out, std::string& error);
+// Menu `id` of the menu file beside the string table of `resInstance`.
+// False with `error` when there is no language library, the file is
+// missing or broken, or it holds no menu `id`.
+bool LbUtil_LoadMenu(HINSTANCE resInstance, int id, LbMenu& out, std::string& error);
 
 // ---- trace ---------------------------------------------------------------------------
 // The host's trace: off unless the environment variable ACQ_TRACE is set or

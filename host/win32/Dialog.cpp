@@ -7,6 +7,7 @@
 //
 // Dialogs live on the user-interface thread; the registry lock only guards
 // the maps and is never held while a procedure or the observer runs.
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -19,8 +20,18 @@ namespace {
 constexpr const char* kDialogClass = "#32770";
 constexpr int kIdCancel = 2;
 
+// A list control's grid. Rows hold as many cells as there are columns.
+struct ListState {
+  std::vector<DlgListColumn> columns;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<int> selection;   // ascending, unique, 1..rows
+  std::vector<int> marks;       // ascending, unique, 1..rows
+  std::string focusColumn;      // name of the column typed into last
+};
+
 struct DialogState {
   DialogTemplate tmpl;     // controls with their current values
+  std::map<int, ListState> lists;   // by control id; list controls only
   DLGPROC proc = nullptr;
   int defaultId = 0;
   int focusId = 0;
@@ -58,6 +69,26 @@ DialogControl* FindControl(DialogRegistry& reg, HWND hwnd, int id) {
   for (DialogControl& c : it->second.tmpl.controls)
     if (c.id == id) return &c;
   return nullptr;
+}
+
+// The grid of list control `id` while the caller holds the lock; nullptr
+// when the dialog has no such list.
+ListState* FindList(DialogRegistry& reg, HWND hwnd, int id) {
+  DialogControl* c = FindControl(reg, hwnd, id);
+  if (c == nullptr || c->kind != ControlKind::List) return nullptr;
+  return &reg.dialogs[hwnd].lists[id];
+}
+
+// `rows` sorted, unique, within 1..count.
+std::vector<int> RowSet(std::vector<int> rows, size_t count) {
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  std::erase_if(rows, [count](int r) { return r < 1 || static_cast<size_t>(r) > count; });
+  return rows;
+}
+
+void FitCells(ListState& list) {
+  for (std::vector<std::string>& row : list.rows) row.resize(list.columns.size());
 }
 
 LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -199,6 +230,90 @@ bool IsDlgButtonChecked(HWND dialog, int id) {
   std::lock_guard<std::mutex> lock(reg.mutex);
   DialogControl* c = FindControl(reg, dialog, id);
   return c && c->kind == ControlKind::Check && c->checked;
+}
+
+void SetDlgListColumns(HWND dialog, int id, const std::vector<DlgListColumn>& columns) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (ListState* list = FindList(reg, dialog, id)) {
+    list->columns = columns;
+    FitCells(*list);
+  }
+}
+
+std::vector<DlgListColumn> GetDlgListColumns(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  return list ? list->columns : std::vector<DlgListColumn>();
+}
+
+void SetDlgListRows(HWND dialog, int id, const std::vector<std::vector<std::string>>& rows) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  if (list == nullptr) return;
+  list->rows = rows;
+  FitCells(*list);
+  list->selection = RowSet(std::move(list->selection), rows.size());
+  list->marks = RowSet(std::move(list->marks), rows.size());
+}
+
+std::vector<std::vector<std::string>> GetDlgListRows(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  return list ? list->rows : std::vector<std::vector<std::string>>();
+}
+
+std::vector<int> GetDlgListSelection(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  return list ? list->selection : std::vector<int>();
+}
+
+void SetDlgListSelection(HWND dialog, int id, const std::vector<int>& rows) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (ListState* list = FindList(reg, dialog, id)) list->selection = RowSet(rows, list->rows.size());
+}
+
+void SetDlgListMarks(HWND dialog, int id, const std::vector<int>& rows) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (ListState* list = FindList(reg, dialog, id)) list->marks = RowSet(rows, list->rows.size());
+}
+
+std::vector<int> GetDlgListMarks(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  return list ? list->marks : std::vector<int>();
+}
+
+bool SetDlgListCell(HWND dialog, int id, int row, int column, std::string_view text) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  if (list == nullptr || row < 1 || static_cast<size_t>(row) > list->rows.size() || column < 0 ||
+      static_cast<size_t>(column) >= list->columns.size())
+    return false;
+  list->rows[row - 1][column] = std::string(text);
+  return true;
+}
+
+std::string GetDlgListFocusColumn(HWND dialog, int id) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  ListState* list = FindList(reg, dialog, id);
+  return list ? list->focusColumn : std::string();
+}
+
+void SetDlgListFocusColumn(HWND dialog, int id, std::string_view column) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  if (ListState* list = FindList(reg, dialog, id)) list->focusColumn = std::string(column);
 }
 
 void _Win32_SetDialogObserver(DialogObserver o) { observer.store(o); }

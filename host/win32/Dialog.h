@@ -17,6 +17,8 @@
 // A dialog procedure returns TRUE when it handled the message (for
 // WM_INITDIALOG: TRUE to let the system set the focus).
 using DLGPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+// A modal dialog's result (EndDialog's value).
+using INT_PTR = intptr_t;
 
 enum class ControlKind { Button, Edit, Static, Check, List };
 struct DialogControl {
@@ -59,12 +61,46 @@ int GetDlgFocus(HWND dialog);
 bool CheckDlgButton(HWND dialog, int id, bool checked);
 bool IsDlgButtonChecked(HWND dialog, int id);
 
+// List controls: a grid of rows under column headings. Rows and columns
+// are the program's; a person selects rows (the dialog hears LBN_SELCHANGE
+// from the list's id) and, in an editable column, types into the cell of
+// the one selected row (EN_CHANGE from the list's id, the text already in
+// place, GetDlgListFocusColumn naming the column). Rows are numbered from 1.
+// Calls on a control that is not a list of the dialog do nothing (getters
+// give nothing).
+struct DlgListColumn {
+  std::string name;      // what a script names it by (as well as the heading)
+  std::string heading;   // what a person sees
+  bool editable = false;
+};
+void SetDlgListColumns(HWND dialog, int id, const std::vector<DlgListColumn>& columns);
+std::vector<DlgListColumn> GetDlgListColumns(HWND dialog, int id);
+// Replaces the rows (each as many cells as there are columns; missing
+// cells are empty); the selection and marks keep only rows still there.
+void SetDlgListRows(HWND dialog, int id, const std::vector<std::vector<std::string>>& rows);
+std::vector<std::vector<std::string>> GetDlgListRows(HWND dialog, int id);
+std::vector<int> GetDlgListSelection(HWND dialog, int id);   // ascending, from 1
+// Rows out of range are left out.
+void SetDlgListSelection(HWND dialog, int id, const std::vector<int>& rows);
+// Rows shown marked (a refused row, say); replaces the earlier marks.
+void SetDlgListMarks(HWND dialog, int id, const std::vector<int>& rows);
+std::vector<int> GetDlgListMarks(HWND dialog, int id);
+// Sets one cell (column: index in the columns, from 0); false when the
+// list, row or column is not there.
+bool SetDlgListCell(HWND dialog, int id, int row, int column, std::string_view text);
+// The column (its name) of the cell the person typed into last, or the
+// program set with SetDlgListFocusColumn; "" when none.
+std::string GetDlgListFocusColumn(HWND dialog, int id);
+void SetDlgListFocusColumn(HWND dialog, int id, std::string_view column);
+
 // Notification codes in the high word of WM_COMMAND's wParam: a button
 // clicked (also a menu command), a command from an accelerator, an edit
 // control whose text the user changed (the text is already in place).
 constexpr uint16_t BN_CLICKED = 0;
 constexpr uint16_t ACCEL_COMMAND = 1;
 constexpr uint16_t EN_CHANGE = 0x0300;
+// A list control whose selection the person changed (the rows already selected).
+constexpr uint16_t LBN_SELCHANGE = 0x0401;
 
 // What the window system tells the user interface about dialogs: created
 // (after WM_INITDIALOG) and destroyed (before WM_DESTROY reaches the
