@@ -52,9 +52,12 @@ std::string LineDisplaySql(const std::string& where) {
          ", " + money("m.spent = 0", "on_order") + ", " + money("m.spent = 1", "spent") + ", " +
          count("i.approve_date IS NOT NULL", "approved") + ", " +
          count("i.order_date IS NOT NULL", "ordered") + ", " +
-         count("i.order_date IS NOT NULL AND i.receive_date IS NOT NULL", "received") + ", " +
+         // What the window shows is what happened to the items, whether or not
+         // the PO was printed as an order yet (the line counts of the
+         // statistics count ordered items only).
+         count("i.receive_date IS NOT NULL", "received") + ", " +
          count("i.invoice_date IS NOT NULL", "invoiced") + ", " +
-         count("i.order_date IS NOT NULL AND i.cancel_date IS NOT NULL", "cancelled") +
+         count("i.cancel_date IS NOT NULL", "cancelled") +
          " FROM po_line pl WHERE " + where + " ORDER BY pl.line";
 }
 

@@ -38,6 +38,7 @@ inline constexpr const char* program_feature = "program_feature";
 inline constexpr const char* statement = "statement";
 inline constexpr const char* statement_budget = "statement_budget";
 inline constexpr const char* statement_extra_charge = "statement_extra_charge";
+inline constexpr const char* statement_line = "statement_line";
 inline constexpr const char* statement_linker = "statement_linker";
 inline constexpr const char* subscription_period = "subscription_period";
 inline constexpr const char* vendor_address = "vendor_address";

@@ -66,7 +66,6 @@ constexpr const char* kLineNoteColumns =
     "po#,line,change_order_note,internal_note,workslip_note";
 constexpr const char* kMoneyRowColumns =
     "po#,line,item,budget,amount,exchange_rate,spent,extra_charge_type,statement#";
-constexpr const char* kStatementLineTable = "statement_line";
 constexpr const char* kStatementLineColumns =
     "statement#,statement_line,statement_line_type,po#,line,item,location,quantity,amount";
 // The price rows of an item: its on-order money at the line's price.
@@ -838,7 +837,7 @@ class ActivityPass {
   bool InsertStatementLine(int16_t statementLine) {
     BucketHold bkt;
     if (!AcqDbBase::LoadBktFromCols(0, 0, bkt.get(), kStatementLineColumns,
-                                    kStatementLineTable))
+                                    names::statement_line))
       return false;
     BktHandle s = *bkt;
     int row = 0;
@@ -853,7 +852,7 @@ class ActivityPass {
     if (!location.empty()) _ColSetTextW(s, row, Col(s, "location"), location);
     _ColSetInt(s, row, Col(s, "quantity"), Count());
     _ColSetDec64(s, row, Col(s, "amount"), entry_.amount);
-    return InsertRow(row, s, kStatementLineTable);
+    return InsertRow(row, s, names::statement_line);
   }
 
   // The statement-line history: "invoice" rows with each item's share, or
