@@ -51,6 +51,9 @@ constexpr int kMsgCaptionInTurn = 1256;   // caption, n, of m
 constexpr int kMsgPrintLater = 1257;
 constexpr int kMsgDistributeValues = 1259;
 constexpr int kMsgPoGone = 1261;          // %1 the po#
+constexpr int kMsgUnknownCode = 1216;     // %1 the code, %2 what it is
+constexpr int kMsgStatementApproved = 295;
+constexpr int kMsgAmountTooLarge = 1305;  // %1 the amount
 
 // The requests dialog: the items' borrower requests before the activity.
 constexpr int kRequestsDialog = 36;
@@ -249,16 +252,75 @@ bool ResolveStatement(const ActWindow& w, int32_t& statement) {
   if (_DbQuoteAppend(where, kMaxWhere, number) != kDbOk)
     return Refuse(w, kStatementNumber, kMsgStatementUnknown, vendorName, number);
   BucketHold rows;
-  if (DbCode code = AcqDb::LoadTable(msg, ClearChanges::Yes, "statement#", where, "statement#",
-                                     "statement", rows.get());
+  if (DbCode code = AcqDb::LoadTable(msg, ClearChanges::Yes, "statement#", where,
+                                     "statement#,approve_date", "statement", rows.get());
       code != kDbOk) {
     AcqDbExcept::HandleDbError(msg, code);
     return false;
   }
   if (_BktCountAll(*rows) == 0)
     return Refuse(w, kStatementNumber, kMsgStatementUnknown, vendorName, number);
+  // An approved statement is closed to new lines and money until its
+  // approval is undone (a voucher may already pay it).
+  if (!_ColIsNull(*rows, 1, 2)) return Refuse(w, kStatementNumber, kMsgStatementApproved, number);
   statement = _ColGetInt(*rows, 1, 1);
   return true;
+}
+
+// Whether `code` is a row of `table` (its key column `column`); false when
+// the database failed (shown).
+bool CodeExists(const char* table, const char* column, std::string_view code, bool& exists) {
+  std::string where = std::string(column) + "=";
+  if (_DbQuoteAppend(where, kMaxWhere, code) != kDbOk) {
+    exists = false;
+    return true;
+  }
+  BucketHold rows;
+  DbMsg msg;
+  if (DbCode c = AcqDb::LoadTable(msg, ClearChanges::Yes, "", where, column, table, rows.get());
+      c != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, c);
+    return false;
+  }
+  exists = _BktCountAll(*rows) > 0;
+  return true;
+}
+
+// Distribute: the location and collection given must be the library's.
+// False when refused (told, focus on the field) or the database failed.
+bool DistributeCodesKnown(const ActWindow& w, const AcqDbAct::ActivityEntry& entry) {
+  const struct {
+    const std::string& code;
+    const char* column;
+    const char* what;
+  } codes[] = {{entry.location, "location", "location"},
+               {entry.collection, "collection", "collection"}};
+  for (const auto& c : codes) {
+    bool exists = true;
+    if (c.code.empty()) continue;
+    if (!CodeExists(c.column, c.column, c.code, exists)) return false;
+    if (!exists) return Refuse(w, c.column, kMsgUnknownCode, c.code, c.what);
+  }
+  return true;
+}
+
+// Whether `text` is written as an amount: a sign, digits (commas between
+// them allowed) and at most one decimal point. Such a text that is no
+// amount holds more than money can.
+bool WrittenAsAmount(std::string_view text) {
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  bool digit = false;
+  bool point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else if (c != ',' || point) {
+      return false;
+    }
+  }
+  return digit;
 }
 
 // The amount typed for the items, at most the money format's decimals, its
@@ -267,7 +329,10 @@ bool ReadAmount(const ActWindow& w, Dec64& amount) {
   const std::string typed = Trim(Text(MrEditor_Record(w.editor), kAmount));
   if (typed.empty()) return Refuse(w, kAmount, kMsgAmountMissing);
   const std::optional<Dec64> value = LbDec64_StrTo64(typed);
-  if (!value) return Refuse(w, kAmount, kMsgAmountNotNumber, typed);
+  if (!value) {
+    return Refuse(w, kAmount, WrittenAsAmount(typed) ? kMsgAmountTooLarge : kMsgAmountNotNumber,
+                  typed);
+  }
   const int digits = AcqDbGlobal::Globals().params.decimal_digits;
   Dec64 rounded = *value;
   if (LbDec64_Round64(rounded, digits) != DecStatus::Ok || rounded != *value)
@@ -421,6 +486,7 @@ bool SaveActivity(ActWindow& w) {
   if (kind == Activity::Distribute) {
     if (entry.location.empty() && entry.collection.empty() && entry.itype.empty())
       return Refuse(w, "location", kMsgDistributeValues);
+    if (!DistributeCodesKnown(w, entry)) return false;
     if (!KeepPicked(w, *items, quantity)) return false;
   } else {
     CutTo(*items, quantity);

@@ -235,6 +235,18 @@ bool LinesFitItemCreation(HeaderEditor& h, int64_t itemCreation) {
   return true;
 }
 
+// People find a PO by its number: no two POs may share one (compared as
+// the find window's search compares, without regard to case).
+bool PoNumberFree(HeaderEditor& h) {
+  const std::string number = TextOf(Record(h), 1, "po_number");
+  bool used = false;
+  if (!RowExists(names::po, "po#",
+                 "lower(po_number)=lower(" + Quote(number) + ") and po#<>" + std::to_string(h.po),
+                 used))
+    return false;
+  return !used || Refuse(h, kMsgPoNumberUsed, "po_number", number);
+}
+
 // A new PO's key, once: a save refused after it keeps it for the next try.
 bool AssignKey(HeaderEditor& h) {
   BktHandle rec = Record(h);
@@ -262,6 +274,9 @@ bool HeaderPasses(HeaderEditor& h) {
     if (failed) return false;
     if (refusal.message != 0) return Refuse(h, refusal.message, r.column, refusal.a1, refusal.a2);
   }
+  // Every price of the PO is in its currency, and its money is converted
+  // at that currency's rate.
+  if (TextOf(rec, 1, "currency").empty()) return Refuse(h, kMsgNoCurrency, "currency");
   const int64_t renewal = WholeOf(rec, 1, "renewal_type").value_or(0);
   if ((renewal == 1 || renewal == 2) && TextOf(rec, 1, "subscription_period").empty())
     return Refuse(h, kMsgSubscriptionPeriod, "subscription_period");
@@ -269,6 +284,7 @@ bool HeaderPasses(HeaderEditor& h) {
   if (TextOf(rec, 1, "po_number").empty())
     (void)MrEditor_SetField(h.editor, "po_number",
                             Lb_CutChars(std::to_string(h.po), kPoNumberChars), nullptr);
+  if ((h.isNew || ColumnChanged(rec, "po_number")) && !PoNumberFree(h)) return false;
   if (!h.isNew) {
     DbMsg msg;
     if (ColumnChanged(rec, "spent_event") && AcqDbGen::ExistsApprovedStatement(msg, h.po))

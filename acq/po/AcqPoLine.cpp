@@ -60,7 +60,9 @@ const ChildColumn kChildColumns[] = {
     {"location", "Location", "", true},
     {"collection", "Collection", "", true},
     {"itype", "Item Type", "", true},
-    {"call_number", "Call Number", "", true},
+    // Not "Call Number": that is the line's field, and a heading a person
+    // types a cell by must name the item's column alone.
+    {"call_number", "Item Call Number", "", true},
     {"budget", "Budget", "", true},
     {"budget_split", "Budget Split", "", true},
     {"borrower#", "Borrower #", "", true},
@@ -276,6 +278,11 @@ bool ItemCellPasses(HWND owner, BktHandle items, int row, std::string_view colum
     std::vector<SplitEntry> split;
     if (!AcqDbAct::ParseBudgetSplit(text, split))
       return Tell(owner, kMsgBadSplit, MB_OK | MB_ICONWARNING, text), false;
+    // Typed, a split meets the rules of the Bdgt Split dialog: entries of
+    // 0 % drop out, the rest add up to 100 with each budget once.
+    std::erase_if(split, [](const SplitEntry& e) { return e.percentage == 0; });
+    if (const int refusal = SplitRuleRefusal(split); refusal != 0)
+      return Tell(owner, refusal, MB_OK | MB_ICONWARNING), false;
     for (const SplitEntry& e : split)
       if (!BudgetExists(owner, e.budget) || (ask && !ConfirmBudgetEntered(e.budget))) return false;
     return true;

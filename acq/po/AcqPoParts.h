@@ -75,6 +75,8 @@ enum Msg : int {
   kMsgBorrower = 1227,
   kMsgNewPoCaption = 1228,
   kMsgSingleLine = 1229,
+  kMsgNoCurrency = 1230,
+  kMsgPoNumberUsed = 1231,
 };
 
 // Message `id` with its placeholders filled, in a box over `owner`;
@@ -168,6 +170,10 @@ std::optional<int> AskItemQuantity(HWND owner);
 // Whether `budget` is a budget of the library; false told with message
 // 1203 (a database failure is reported instead).
 bool BudgetExists(HWND owner, std::string_view budget);
+// The rules of a split's entries (those of 0 % already dropped): the
+// percentages add up to exactly 100 (message 75) and no budget comes twice,
+// in any case (76, `twice` the index of the second). 0 when they pass.
+int SplitRuleRefusal(const std::vector<AcqDbBudget::SplitEntry>& split, size_t* twice = nullptr);
 // Fund control's questions on a budget entered: may the user use it, and
 // a frozen or closed one (Yes with the privilege). False when refused.
 bool ConfirmBudgetEntered(std::string_view budget);

@@ -88,13 +88,9 @@ bool ReadSplit(HWND hwnd, std::vector<SplitEntry>& split) {
     split.push_back(SplitEntry{budget, static_cast<int>(p)});
     rowOf.push_back(row);
   }
-  int sum = 0;
-  for (const SplitEntry& e : split) sum += e.percentage;
-  if (sum != 100) return RefuseRow(hwnd, 0, kMsgPercents);
-  for (size_t a = 0; a < split.size(); ++a)
-    for (size_t b = a + 1; b < split.size(); ++b)
-      if (Upper(split[a].budget) == Upper(split[b].budget))
-        return RefuseRow(hwnd, rowOf[b], kMsgSameBudget);
+  size_t twice = 0;
+  if (const int refusal = SplitRuleRefusal(split, &twice); refusal != 0)
+    return RefuseRow(hwnd, refusal == kMsgSameBudget ? rowOf[twice] : 0, refusal);
   for (size_t n = 0; n < split.size(); ++n) {
     if (!BudgetExists(hwnd, split[n].budget) || !ConfirmBudgetEntered(split[n].budget)) {
       SetDlgListSelection(hwnd, kGrid, {rowOf[n]});
@@ -220,6 +216,20 @@ bool BudgetExists(HWND owner, std::string_view budget) {
   if (!RowExists("budget", "budget", "budget=" + Quote(budget), exists)) return false;
   if (!exists) Tell(owner, kMsgUnknownBudget, MB_OK | MB_ICONWARNING, budget);
   return exists;
+}
+
+int SplitRuleRefusal(const std::vector<SplitEntry>& split, size_t* twice) {
+  int sum = 0;
+  for (const SplitEntry& e : split) sum += e.percentage;
+  if (sum != 100) return kMsgPercents;
+  for (size_t b = 1; b < split.size(); ++b) {
+    for (size_t a = 0; a < b; ++a) {
+      if (Upper(split[a].budget) != Upper(split[b].budget)) continue;
+      if (twice != nullptr) *twice = b;
+      return kMsgSameBudget;
+    }
+  }
+  return 0;
 }
 
 bool ConfirmBudgetEntered(std::string_view budget) {
