@@ -175,8 +175,8 @@ const char* const kDemoLibrary[] = {
                                   on_order, spent, on_order_limit, on_order_limit_percent,
                                   spent_limit, spent_limit_percent) VALUES
       (1, 'STAND26', 'Standing orders 2026', NULL, 'NF-4410-SO', '00001', 1,
-       day('2026-01-01'), day('2026-12-31'), money('5000.00'), money('412.00'),
-       money('74.85'), money('90'), 1, money('5000.00'), 0),
+       day('2026-01-01'), day('2026-12-31'), money('5000.00'), money('486.85'),
+       0, money('90'), 1, money('5000.00'), 0),
       (4, 'SUBS25', 'Periodicals 2025', 'MAIN', 'TP-9001-M', NULL, 0, day('2025-01-01'),
        day('2025-12-31'), money('1500.00'), 0, money('300.00'), NULL, 0, NULL, 0),
       (4, 'SUBS26', 'Periodicals 2026', 'MAIN', 'TP-9001-M', NULL, 0, day('2026-01-01'),
@@ -204,7 +204,7 @@ const char* const kDemoLibrary[] = {
       ('AV',      2025, 1, money('2800.00'), 0, 0, NULL, 0, NULL, 0),
       ('SPECIAL', 2025, 2, money('2000.00'), 0, 0, NULL, 0, NULL, 0),
       ('OPS',     2025, 2, money('1400.00'), 0, money('18.75'), NULL, 0, NULL, 0),
-      ('ADULT',   2026, 0, money('12000.00'), money('198.52'), money('74.85'),
+      ('ADULT',   2026, 0, money('12000.00'), money('273.37'), 0,
                   money('90'), 1, NULL, 0),
       ('REF',     2026, 0, money('8000.00'), money('277.12'), 0,
                   money('4000.00'), 0, money('95'), 1),
@@ -421,16 +421,17 @@ const char* const kDemoLibrary[] = {
                            invoice_date) VALUES
       (1, 1, 4, 0, money('255.00'), 'GBP', day('2025-11-20')))",
 
-    // Item money. Invoiced items carry their statement's rows (spent: PO 1
-    // spends when received and invoiced, PO 5 when invoiced)...
+    // Item money. Invoiced items carry their statement's rows: spent once
+    // the statement is approved (PO 5's, on approved statement 1); PO 1's
+    // wait on order for statement 2's approval...
     R"(INSERT INTO po_line_item_budget_amount("po#", line, item, budget, amount, exchange_rate,
                                              spent, "statement#", statement_line,
                                              statement_line_type, "voucher#") VALUES
       (5, 1, 1, 'SERIAL.2025', money('180.00'), money('1.25'), 1, 1, 1, 0, 1),
       (5, 2, 1, 'SERIAL.2025', money('60.00'), money('1.25'), 1, 1, 2, 0, 1),
-      (1, 1, 1, 'ADULT.2026', money('24.95'), money('1'), 1, 2, 1, 0, NULL),
-      (1, 1, 2, 'ADULT.2026', money('24.95'), money('1'), 1, 2, 1, 0, NULL),
-      (1, 1, 3, 'ADULT.2026', money('24.95'), money('1'), 1, 2, 1, 0, NULL))",
+      (1, 1, 1, 'ADULT.2026', money('24.95'), money('1'), 0, 2, 1, 0, NULL),
+      (1, 1, 2, 'ADULT.2026', money('24.95'), money('1'), 0, 2, 1, 0, NULL),
+      (1, 1, 3, 'ADULT.2026', money('24.95'), money('1'), 0, 2, 1, 0, NULL))",
     // ... every other item that is not cancelled is on order at its line's
     // price, at today's rate of the PO currency, split by its percentages.
     R"(INSERT INTO po_line_item_budget_amount("po#", line, item, budget, amount, exchange_rate)

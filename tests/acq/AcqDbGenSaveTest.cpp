@@ -288,12 +288,13 @@ TEST_F(AcqDbGenSaveTest, BudgetTotalSpentIsReadOnASecondSession) {
   char none[4];
   ASSERT_EQ(acq::AcqDb::ExecSP(msg, none, sizeof none, "",
                                "insert into po_line_item_budget_amount (po#, line, item, budget, "
-                               "amount, exchange_rate, spent) values (1, 2, 1, 'ADULT.2026', "
+                               "amount, exchange_rate, spent) values (5, 1, 1, 'SERIAL.2025', "
                                "10000000, 1000000, 1)"),
             kDbOk) << msg.text;
   Dec64 spent;
-  EXPECT_TRUE(gen::GetBudgetTotalSpent(msg, "ADULT.2026", spent)) << msg.text;
-  EXPECT_EQ(spent.raw, 74'850'000);  // the open transaction's 10.00 is not seen
+  EXPECT_TRUE(gen::GetBudgetTotalSpent(msg, "SERIAL.2025", spent)) << msg.text;
+  // (180.00 + 60.00) x 1.25 committed; the open transaction's 10.00 is not seen.
+  EXPECT_EQ(spent.raw, 300'000'000);
   base::RollbackTrans();
   EXPECT_TRUE(ShownErrors().empty());
 }

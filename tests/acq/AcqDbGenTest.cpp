@@ -132,11 +132,15 @@ TEST_F(AcqDbGenTest, ExistenceTestsAnswerTrueAndFalseFromTheRows) {
   EXPECT_EQ(gen::PoLineItemActivity(msg, 4, 1, 1), ItemActivity::Renewal);
   EXPECT_EQ(gen::PoLineItemActivity(msg, 3, 1, std::nullopt), ItemActivity::None);  // approved only
 
-  // The rows change, the answers follow.
+  // The rows change, the answers follow. Approved alone, statement 2 has
+  // nothing to voucher until some of its money is spent (as approval spends
+  // the rows of its received copies).
   db.Exec(R"(UPDATE statement SET approve_date = 46060 WHERE "statement#" = 2;
              UPDATE po_line_item SET budget = NULL WHERE "po#" = 6 AND line = 1 AND item = 1)");
-  EXPECT_TRUE(gen::ExistsProc(msg, gen::proc::exist_statement_voucher_tobe, 2));
+  EXPECT_FALSE(gen::ExistsProc(msg, gen::proc::exist_statement_voucher_tobe, 2));
   EXPECT_FALSE(gen::VerifyBudgetsForPoLine(msg, 6, 1));
+  db.Exec(R"(UPDATE po_line_item_budget_amount SET spent = 1 WHERE "statement#" = 2)");
+  EXPECT_TRUE(gen::ExistsProc(msg, gen::proc::exist_statement_voucher_tobe, 2));
 }
 
 TEST_F(AcqDbGenTest, FailedTestsAndValuesAreShownOnceEachAndAnswerNothing) {
@@ -156,11 +160,12 @@ TEST_F(AcqDbGenTest, PoTotalsAreMoneyTextOfTheBaseFormat) {
   struct Case { const char* procedure; int32_t po; const char* text; };
   const Case cases[] = {
       {gen::proc::get_po_total_invoiced, 1, "$74.85"},       // 3 x 24.95 on statement 2
-      {gen::proc::get_po_total_spent, 1, "$74.85"},
-      {gen::proc::get_po_total_on_order, 1, "$207.00"},      // 2 x 65.00 + 2 x 38.50
+      {gen::proc::get_po_total_spent, 1, "$0.00"},           // statement 2 is not approved
+      {gen::proc::get_po_total_on_order, 1, "$281.85"},      // that + 2 x 65.00 + 2 x 38.50
       {gen::proc::get_po_total_price, 1, "$281.85"},
       {gen::proc::get_po_total_price, 2, "$224.98"},         // a cancelled copy not counted
       {gen::proc::get_po_total_stated_invoice, 5, "$240.00"},
+      {gen::proc::get_po_total_spent, 5, "$240.00"},         // on approved statement 1
       {gen::proc::get_po_total_on_order, 5, "$0.00"},
   };
   for (const Case& c : cases) {
@@ -175,7 +180,10 @@ TEST_F(AcqDbGenTest, SingleValuesOfEverySize) {
   EXPECT_TRUE(gen::GetStatementVoucheredAmount(msg, 1, a));
   EXPECT_EQ(a.raw, Cents(25500));  // 180.00 + 60.00 + the 15.00 shipping
   EXPECT_TRUE(gen::GetNewStatementVouchAmount(msg, 2, a));
-  EXPECT_EQ(a.raw, Cents(7485));   // its shipping is not spent yet
+  EXPECT_EQ(a.raw, 0);             // not approved: nothing of it spent
+  db.Exec(R"(UPDATE po_line_item_budget_amount SET spent = 1 WHERE "statement#" = 2)");
+  EXPECT_TRUE(gen::GetNewStatementVouchAmount(msg, 2, a));
+  EXPECT_EQ(a.raw, Cents(7485));   // its lines spent; its shipping is not
   EXPECT_TRUE(gen::GetInvCreditVoucheredAmount(msg, 1, a));
   EXPECT_EQ(a.raw, Cents(1250));
   EXPECT_TRUE(gen::GetDefaultDiscount(msg, 1, a));
@@ -321,7 +329,7 @@ TEST_F(AcqDbGenTest, ResultSetsOfVouchersAndPoLines) {
   ASSERT_EQ(_BktCountAll(details.v[0]), 2);
   EXPECT_EQ(Raw(details.v[0], 2, "base_amount"), Cents(7500));  // 60.00 x 1.25
 
-  Sets price, extra, minimums, display, oneLine;
+  Sets price, extra, minimums, display, oneLine, spentLine;
   ASSERT_EQ(gen::GetPoLineQuantityPrice(msg, 3, 2, price.v), kDbOk) << msg.text;
   EXPECT_EQ(Int(price.v[0], 1, "quantity"), 3);
   EXPECT_EQ(Raw(price.v[0], 1, "extended_price"), Cents(8400));
@@ -337,8 +345,8 @@ TEST_F(AcqDbGenTest, ResultSetsOfVouchersAndPoLines) {
   ASSERT_EQ(_BktCountAll(d), 3);
   EXPECT_EQ(Raw(d, 1, "extended_price"), Cents(7485));
   EXPECT_EQ(Raw(d, 1, "item_amount"), Cents(7485));
-  EXPECT_EQ(Raw(d, 1, "spent"), Cents(7485));
-  EXPECT_TRUE(_ColIsNull(d, 1, Col(d, "on_order")));  // nothing: skipped by the totals
+  EXPECT_EQ(Raw(d, 1, "on_order"), Cents(7485));  // statement 2 is not approved
+  EXPECT_TRUE(_ColIsNull(d, 1, Col(d, "spent")));  // nothing: skipped by the totals
   EXPECT_EQ(Int(d, 1, "invoiced"), 3);
   EXPECT_EQ(Raw(d, 3, "on_order"), Cents(7700));  // 2 x (23.10 + 15.40)
   EXPECT_EQ(Int(d, 2, "received"), 2);
@@ -347,6 +355,10 @@ TEST_F(AcqDbGenTest, ResultSetsOfVouchersAndPoLines) {
   ASSERT_EQ(_BktCountAll(oneLine.v[0]), 1);
   EXPECT_EQ(Raw(oneLine.v[0], 1, "extended_price"), Cents(4500));
   EXPECT_EQ(Int(oneLine.v[0], 1, "cancelled"), 1);
+  ASSERT_EQ(gen::ReloadLinePoLineDisplay(msg, 5, 1, spentLine.v), kDbOk) << msg.text;
+  ASSERT_EQ(_BktCountAll(spentLine.v[0]), 1);
+  EXPECT_EQ(Raw(spentLine.v[0], 1, "spent"), Cents(18000));  // on approved statement 1
+  EXPECT_TRUE(_ColIsNull(spentLine.v[0], 1, Col(spentLine.v[0], "on_order")));
 
   Dec64 amount, rate;
   uint8_t type = 9;
@@ -368,8 +380,15 @@ TEST_F(AcqDbGenTest, CommandTextLoadsReplaceTheCallersRowsAndPassNullYears) {
   BucketHold titles;
   ASSERT_EQ(gen::LoadTitlesByBudget(msg, "ADULT.2026", titles.get()), kDbOk) << msg.text;
   ASSERT_EQ(_BktCountAll(*titles), 5);  // PO 1 lines 1 and 3, 3/2, 6/3, 8/1
-  EXPECT_EQ(Raw(*titles, 1, "spent"), Cents(7485));
+  EXPECT_EQ(Raw(*titles, 1, "on_order"), Cents(7485));  // invoiced, statement not approved
+  EXPECT_EQ(Raw(*titles, 1, "spent"), 0);
   EXPECT_EQ(Raw(*titles, 3, "on_order"), Cents(6132));  // 3 x 28.00 CAD at 0.73
+  BucketHold serials;
+  ASSERT_EQ(gen::LoadTitlesByBudget(msg, "SERIAL.2025", serials.get()), kDbOk) << msg.text;
+  ASSERT_EQ(_BktCountAll(*serials), 2);  // PO 5 lines 1 and 2, spent in GBP at 1.25
+  EXPECT_EQ(Raw(*serials, 1, "spent"), Cents(22500));
+  EXPECT_EQ(Raw(*serials, 2, "spent"), Cents(7500));
+  EXPECT_EQ(Raw(*serials, 1, "on_order"), 0);
 
   // Into the caller's Bucket: its own columns, its old row gone.
   BucketHold mine;
@@ -379,9 +398,11 @@ TEST_F(AcqDbGenTest, CommandTextLoadsReplaceTheCallersRowsAndPassNullYears) {
   int row = 0;
   _BktInsert(*mine, 0, row);
   ASSERT_EQ(gen::LoadTitlesByBudgetOnOrder(msg, "ADULT.2026", mine.get()), kDbOk) << msg.text;
-  ASSERT_EQ(_BktCountAll(*mine), 4);
+  ASSERT_EQ(_BktCountAll(*mine), 5);  // all of them have money on order
   EXPECT_EQ(_ColGetInt(*mine, 1, 1), 1);
   EXPECT_FALSE(_BktRowIsChanged(*mine, 1));
+  ASSERT_EQ(gen::LoadTitlesByBudgetOnOrder(msg, "SERIAL.2025", mine.get()), kDbOk) << msg.text;
+  EXPECT_EQ(_BktCountAll(*mine), 0);  // spent only
 
   BucketHold byVendor, byContract, none;
   ASSERT_EQ(gen::LoadTitlesByVendor(msg, 2, byVendor.get()), kDbOk) << msg.text;

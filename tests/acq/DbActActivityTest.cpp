@@ -87,7 +87,7 @@ TEST(DbActActivity, EachActivityWritesItsRowsAndMovesItsMoney) {
         {"select item, \"statement#\", amount, exchange_rate, internal_note from "
          "po_line_item_history where po_activity_type='invoice' and \"po#\"=1 and line=2",
          "1,2,70010000,1000000,NF-88123;2,2,70000000,1000000,NF-88123"},
-        {"select on_order from vendor_contract where vendor_contract='STAND26'", "422010000"},
+        {"select on_order from vendor_contract where vendor_contract='STAND26'", "496860000"},
         {kStatistics, "acqacup 65000000"}},
        {{"REF.2026", "10.01", "0"}}},   // two prices of 65.00 off, 140.01 on
       {"receive of an item invoiced on an approved statement",

@@ -90,7 +90,7 @@ TEST(DbBudget, LedgerChainsPriorAmountsAndRecordsTheSource) {
   money::DecreaseOnOrder(1, Money("1.25"), "REF.2026", moves.deltas(), moves.detail());
   money::IncreaseSpent(1, Money("0"), "REF.2026", moves.deltas(), moves.detail());
   ASSERT_TRUE(Update(moves));
-  EXPECT_EQ(module.Total("on_order", "ADULT.2026"), Money("211.02"));
+  EXPECT_EQ(module.Total("on_order", "ADULT.2026"), Money("285.87"));
   EXPECT_EQ(module.Total("on_order", "REF.2026"), Money("275.87"));
   EXPECT_EQ(module.Query("select count(*) || ',' || min(transaction_source) || ',' || "
                          "min(user_id) || ',' || count(note) from budget_transaction"),
@@ -99,7 +99,7 @@ TEST(DbBudget, LedgerChainsPriorAmountsAndRecordsTheSource) {
   EXPECT_EQ(module.Query("select group_concat(budget || ' ' || amount_type || ' ' || "
                          "trans_amount || ' ' || prior_amount || ' ' || \"po#\" || ' ' || line "
                          "|| ' ' || item, '; ') from budget_transaction_detail"),
-            "ADULT.2026 1 10000000 198520000 7 2 1; ADULT.2026 1 2500000 208520000 7 2 2; "
+            "ADULT.2026 1 10000000 273370000 7 2 1; ADULT.2026 1 2500000 283370000 7 2 2; "
             "REF.2026 1 -1250000 277120000 7 2 1; REF.2026 2 0 0 7 2 1");
 
   struct Case {
@@ -188,11 +188,12 @@ TEST(DbBudget, ContractMovesByTheTotalOfTheBudgets) {
               kDbOk);
     ASSERT_TRUE(Update(moves, po, *poRow));
   }
-  // Only PO 1's moves reach it: 412.00 + 14.00 on order, 74.85 + 0.75 spent.
+  // Only PO 1's moves reach it: 486.85 + 14.00 on order, 0 + 0.75 spent.
   EXPECT_EQ(module.Query("select on_order || ' ' || spent from vendor_contract"
                          " where vendor_contract='STAND26'"),
-            "426000000 75600000");
-  EXPECT_EQ(module.Total("on_order", "ADULT.2026"), Money("218.52"));
+            "500850000 750000");
+  // The budgets move for both POs: 273.37 + 2 x 10.00.
+  EXPECT_EQ(module.Total("on_order", "ADULT.2026"), Money("293.37"));
 }
 
 TEST(DbBudget, AFindingStopsTheUpdateBeforeAnythingIsWritten) {
@@ -251,7 +252,7 @@ TEST(DbBudget, ItemMoneyRowsAndTheirMoves) {
   }
   EXPECT_EQ(module.Query("select count(*) from po_line_item_budget_amount where item=11"), "1");
   EXPECT_EQ(module.Total("on_order", "SERIAL.2026"), Money("476.25"));
-  EXPECT_EQ(module.Total("on_order", "ADULT.2026"), Money("198.52"));
+  EXPECT_EQ(module.Total("on_order", "ADULT.2026"), Money("273.37"));
 }
 
 }  // namespace

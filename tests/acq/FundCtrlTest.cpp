@@ -242,8 +242,8 @@ TEST(FundCtrl, EditorPreCheckKeepsOnlyWhatWasConfirmed) {
 }
 
 // An action through the retry loop every budget-moving action uses: 10700.00
-// more on order busts ADULT.2026's limit (90 % of 12000.00; 198.52 on order,
-// 74.85 spent) by 173.37; SPECIAL.2026 is not the clerk's to use at all.
+// more on order busts ADULT.2026's limit (90 % of 12000.00; 273.37 on order,
+// nothing spent) by 173.37; SPECIAL.2026 is not the clerk's to use at all.
 TEST(FundCtrl, ConfirmedActionCommitsOnceDeclinedWritesNothing) {
   struct Case {
     const char* user;

@@ -28,7 +28,8 @@ TEST(PoWindow, TotalsAreExactSumsOfTheLines) {
     const char* po;
     const char* totals;   // price, billed, charges, billed amount, on order, spent
   } cases[] = {
-      {"PO-2026-0001", "$281.85 (USD)|$74.85|$0.00|$74.85|$207.00|$74.85"},
+      // Billed on statement NF-88123, which is not approved: all on order.
+      {"PO-2026-0001", "$281.85 (USD)|$74.85|$0.00|$74.85|$281.85|$0.00"},
       {"PO-O'B-1", "$224.98 (USD)|$0.00|$0.00|$0.00|$224.98|$0.00"},   // a cancelled item
       {"PO-2026-0003", "$168.00 (CAD)|$0.00|$0.00|$0.00|$168.00|$0.00"},
       {"PO-2025-0107", "$240.00 (GBP)|$240.00|$0.00|$240.00|$0.00|$240.00"},

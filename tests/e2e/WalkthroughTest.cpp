@@ -56,11 +56,11 @@ TEST(Walkthrough, RaisesApprovesReceivesAndInvoicesAPo) {
             "2|60000000|2|0");
   EXPECT_EQ(QueryRow(ws.Db(), "select amount from statement_line where \"po#\" = 9"), "60000000");
 
-  // ADULT.2026 went 60.00 more on order (198.52 before) and spent nothing;
+  // ADULT.2026 went 60.00 more on order (273.37 before) and spent nothing;
   // its ledger says the same; no other budget moved.
   EXPECT_EQ(QueryRow(ws.Db(), "select on_order, spent from account_year where account = 'ADULT' "
                               "and year = 2026"),
-            "258520000|74850000");
+            "333370000|0");
   EXPECT_EQ(QueryRow(ws.Db(), "select sum(trans_amount) from budget_transaction_detail where "
                               "budget = 'ADULT.2026' and amount_type = 1 and \"po#\" = 9"),
             "60000000");
