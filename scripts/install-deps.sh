@@ -8,6 +8,8 @@ packages=(
   libsodium-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
+# The shared-server engine and its throw-away test clusters (pg-cluster.sh).
+if [ "${1:-}" = "--postgresql" ]; then packages+=(postgresql libpq-dev); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
