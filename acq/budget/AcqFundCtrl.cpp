@@ -285,6 +285,21 @@ bool BustListPending(const BustList* list) {
          AnyUnconfirmed(list->budgetBusts) || AnyUnconfirmed(list->contractBusts);
 }
 
+void NoteConfirmedStatus(BustList* list, std::string_view budget, int status) {
+  if (list == nullptr || status == 0) return;
+  BktHandle entries = list->status;
+  const int budgetCol = Col(entries, kBudget);
+  const int statusCol = Col(entries, kStatus);
+  const int authCol = Col(entries, kAuthorized);
+  int row = 0;
+  if (!_BktLocateKey(entries, budgetCol, BktKey::Text(budget), statusCol, BktKey::Int(status), row)) {
+    _BktInsert(entries, 0, row);
+    _ColSetTextW(entries, row, budgetCol, budget);
+    _ColSetInt(entries, row, statusCol, status);
+  }
+  _ColSetBoolean(entries, row, authCol, true);
+}
+
 void ClearUnauthorizedBudgets(BustList* list) {
   if (list != nullptr) _BktDeleteAll(list->unauthorized);
 }

@@ -54,6 +54,9 @@ class BustListHold {
 // True when an unauthorised budget is listed or any finding is unconfirmed.
 bool BustListPending(const BustList* list);
 void ClearUnauthorizedBudgets(BustList* list);
+// Records that the person confirmed using `budget` in `status` (frozen or
+// closed) before the action ran, so the action does not ask again.
+void NoteConfirmedStatus(BustList* list, std::string_view budget, int status);
 // Drop the unconfirmed status and budget-limit findings / contract findings.
 void PurgeUnconfirmedBusts(BustList* list);
 void PurgeUnconfirmedContractBusts(BustList* list);

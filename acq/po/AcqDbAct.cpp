@@ -1407,7 +1407,8 @@ bool ActivitySteps(Activity activity, BktHandle items, const ActivityEntry& ente
 
 // ---- saving a line and approving lines --------------------------------------------------------
 
-bool SavePoLine(BktHandle poRow, BktHandle line, BktHandle items) {
+bool SavePoLine(BktHandle poRow, BktHandle line, BktHandle items,
+                AcqFundCtrl::BustList* confirmed) {
   if (poRow == nullptr || line == nullptr || items == nullptr || _BktCountAll(poRow) < 1 ||
       _BktCountAll(line) < 1) {
     KtSystem_Error("AcqDbAct.SavePoLine: the PO, line and item Buckets are required");
@@ -1419,15 +1420,15 @@ bool SavePoLine(BktHandle poRow, BktHandle line, BktHandle items) {
     ShowMessage(r.id, r.a1, r.a2);
     return false;
   }
-  AcqFundCtrl::BustListHold list;
+  AcqFundCtrl::BustListHold own;
+  AcqFundCtrl::BustList* list = confirmed != nullptr ? confirmed : own.get();
   budget::BudgetMoves moves;
   if (!moves.ok()) return false;
   auto steps = [&] {
     moves.Reset();
-    return LineSavePass(poRow, line, items, list.get(), moves).Run();
+    return LineSavePass(poRow, line, items, list, moves).Run();
   };
-  if (!AcqDbBase::SaveWithReportedRetry(kMaxRetries, steps, {line, items},
-                                        ConfirmAgain(list.get())))
+  if (!AcqDbBase::SaveWithReportedRetry(kMaxRetries, steps, {line, items}, ConfirmAgain(list)))
     return false;
   // Deleted rows are gone from the database now: from the Bucket too.
   for (int row = _BktCountAll(items); row >= 1; --row)

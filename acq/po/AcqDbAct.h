@@ -156,7 +156,11 @@ bool ActivitySteps(Activity activity, BktHandle items, const ActivityEntry& entr
 // renewal (65, 339); both a budget and a split (67); a split that cannot
 // be read, or whose percentages do not make 100 (75) or repeat a budget
 // (76). True when committed; deleted rows are then gone from `items`.
-bool SavePoLine(BktHandle poRow, BktHandle line, BktHandle items);
+// `confirmed`: what the person already confirmed while editing (a frozen
+// budget typed and accepted), so the save does not ask it again; nullptr
+// for none.
+bool SavePoLine(BktHandle poRow, BktHandle line, BktHandle items,
+                AcqFundCtrl::BustList* confirmed = nullptr);
 
 // The split text of the line editor ("ADULT.2026 60% + REF.2026 40%"):
 // entries joined by "+", each a budget (at most 13 characters, no blanks)

@@ -94,6 +94,9 @@ struct LineEditor : PoEditor {
   // go back to these.
   BktHandle goodRecord = nullptr;
   BktHandle goodItems = nullptr;
+  // Frozen or closed budgets the person accepted while editing: the save's
+  // fund control does not ask about them again.
+  AcqFundCtrl::BustListHold confirmed;
 };
 
 LineEditor* pending = nullptr;
@@ -259,7 +262,8 @@ bool CodeExists(std::string_view table, std::string_view column, const std::stri
 // reported). With `ask`, budgets are put to fund control's questions (as
 // they are entered: the save's own fund control asks again about the money
 // it moves).
-bool ItemCellPasses(HWND owner, BktHandle items, int row, std::string_view column, bool ask) {
+bool ItemCellPasses(HWND owner, BktHandle items, int row, std::string_view column, bool ask,
+                    AcqFundCtrl::BustList* confirmed) {
   const std::string text = TextOf(items, row, column);
   bool exists = true;
   if (column == "quantity") {
@@ -271,7 +275,7 @@ bool ItemCellPasses(HWND owner, BktHandle items, int row, std::string_view colum
     return true;
   }
   if (column == "budget") {
-    return text.empty() || (BudgetExists(owner, text) && (!ask || ConfirmBudgetEntered(text)));
+    return text.empty() || (BudgetExists(owner, text) && (!ask || ConfirmBudgetEntered(text, confirmed)));
   }
   if (column == "budget_split") {
     if (text.empty()) return true;
@@ -284,7 +288,7 @@ bool ItemCellPasses(HWND owner, BktHandle items, int row, std::string_view colum
     if (const int refusal = SplitRuleRefusal(split); refusal != 0)
       return Tell(owner, refusal, MB_OK | MB_ICONWARNING), false;
     for (const SplitEntry& e : split)
-      if (!BudgetExists(owner, e.budget) || (ask && !ConfirmBudgetEntered(e.budget))) return false;
+      if (!BudgetExists(owner, e.budget) || (ask && !ConfirmBudgetEntered(e.budget, confirmed))) return false;
     return true;
   }
   if (column == "location" && !text.empty()) {
@@ -315,7 +319,7 @@ void CheckItemCell(LineEditor& l) {
   const int col = Col(l.items, column);
   if (selection.size() != 1 || col == 0) return;
   const int row = selection.front();
-  if (ItemCellPasses(l.hwnd, l.items, row, column, true)) {
+  if (ItemCellPasses(l.hwnd, l.items, row, column, true, l.confirmed.get())) {
     if (row <= _BktCountAll(l.goodItems)) _ColCopy(l.goodItems, row, col, l.items, row, col);
     return;
   }
@@ -421,7 +425,7 @@ void EditSplit(LineEditor& l) {
     return;
   }
   std::vector<SplitEntry> split = SplitOfRow(l.items, selected.front());
-  if (!EditBudgetSplit(l.hwnd, split) || !MayChange(l)) return;
+  if (!EditBudgetSplit(l.hwnd, split, l.confirmed.get()) || !MayChange(l)) return;
   std::vector<std::string> entries;
   for (const SplitEntry& e : split) entries.push_back(SplitEntryText(e));
   std::string text;
@@ -536,7 +540,7 @@ bool BudgetsPass(LineEditor& l) {
     // may have come in without its check (a script, a failed earlier save).
     for (const char* column : {"budget", "budget_split", "location", "collection", "borrower#"}) {
       if (Stored(l.items, row) && !CellChanged(l.items, row, column)) continue;
-      if (!ItemCellPasses(l.hwnd, l.items, row, column, false)) {
+      if (!ItemCellPasses(l.hwnd, l.items, row, column, false, l.confirmed.get())) {
         MrEditor_SetChildSelection(l.editor, {row});
         MrEditor_FocusField(l.editor, column);
         return false;
@@ -672,7 +676,7 @@ bool SaveLine(LineEditor& l) {
   BktHandle rec = Record(l);
   if (l.isNew) _ColSetInt(rec, 1, Col(rec, "po#"), l.po);
   (void)MrEditor_SetField(l.editor, "last_update_date", DbDabs_DateToStr(Today()), nullptr);
-  if (!AcqDbAct::SavePoLine(l.poRow, rec, l.items)) return false;
+  if (!AcqDbAct::SavePoLine(l.poRow, rec, l.items, l.confirmed.get())) return false;
   l.isNew = false;
   l.granted = false;
   l.line = static_cast<int16_t>(WholeOf(rec, 1, "line").value_or(0));

@@ -164,7 +164,8 @@ bool JoinSplitEntries(const std::vector<std::string>& entries, std::string& text
 // The Bdgt Split dialog over `split` (the item's budgets and percentages).
 // True with the new split (rows of 0 % dropped, each budget confirmed for
 // use) when the person pressed OK and every rule passed; false leaves it.
-bool EditBudgetSplit(HWND owner, std::vector<AcqDbBudget::SplitEntry>& split);
+bool EditBudgetSplit(HWND owner, std::vector<AcqDbBudget::SplitEntry>& split,
+                     AcqFundCtrl::BustList* confirmed = nullptr);
 // The Add Items dialog: how many items; nullopt on cancel.
 std::optional<int> AskItemQuantity(HWND owner);
 // Whether `budget` is a budget of the library; false told with message
@@ -175,8 +176,10 @@ bool BudgetExists(HWND owner, std::string_view budget);
 // in any case (76, `twice` the index of the second). 0 when they pass.
 int SplitRuleRefusal(const std::vector<AcqDbBudget::SplitEntry>& split, size_t* twice = nullptr);
 // Fund control's questions on a budget entered: may the user use it, and
-// a frozen or closed one (Yes with the privilege). False when refused.
-bool ConfirmBudgetEntered(std::string_view budget);
+// a frozen or closed one (Yes with the privilege). False when refused. A
+// confirmed status is recorded in `confirmed` when given, so that the save
+// does not ask again.
+bool ConfirmBudgetEntered(std::string_view budget, AcqFundCtrl::BustList* confirmed = nullptr);
 // Parses a whole number from text as a person types it; false when it is none.
 bool ParseWhole(std::string_view text, int64_t& value);
 

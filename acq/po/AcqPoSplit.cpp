@@ -46,6 +46,8 @@ std::string Upper(std::string_view s) {
 
 // The split the dialog edits, from EditBudgetSplit to the dialog's end.
 std::vector<SplitEntry>* editedSplit = nullptr;
+// Where the dialog records the statuses the person confirmed (may be null).
+AcqFundCtrl::BustList* splitConfirmed = nullptr;
 
 void ShowSplit(HWND hwnd, const std::vector<SplitEntry>& split) {
   std::vector<std::vector<std::string>> rows;
@@ -92,7 +94,7 @@ bool ReadSplit(HWND hwnd, std::vector<SplitEntry>& split) {
   if (const int refusal = SplitRuleRefusal(split, &twice); refusal != 0)
     return RefuseRow(hwnd, refusal == kMsgSameBudget ? rowOf[twice] : 0, refusal);
   for (size_t n = 0; n < split.size(); ++n) {
-    if (!BudgetExists(hwnd, split[n].budget) || !ConfirmBudgetEntered(split[n].budget)) {
+    if (!BudgetExists(hwnd, split[n].budget) || !ConfirmBudgetEntered(split[n].budget, splitConfirmed)) {
       SetDlgListSelection(hwnd, kGrid, {rowOf[n]});
       return false;
     }
@@ -191,12 +193,15 @@ bool JoinSplitEntries(const std::vector<std::string>& entries, std::string& text
   return true;
 }
 
-bool EditBudgetSplit(HWND owner, std::vector<SplitEntry>& split) {
+bool EditBudgetSplit(HWND owner, std::vector<SplitEntry>& split,
+                     AcqFundCtrl::BustList* confirmed) {
   std::vector<SplitEntry> edited = split;
   editedSplit = &edited;
+  splitConfirmed = confirmed;
   const INT_PTR result =
       DialogBoxParamW(AcqBase::ResourceInstance(), kSplitDialog, owner, &SplitDlgProc, 0);
   editedSplit = nullptr;
+  splitConfirmed = nullptr;
   if (result != IDOK) return false;
   split = std::move(edited);
   return true;
@@ -232,12 +237,14 @@ int SplitRuleRefusal(const std::vector<SplitEntry>& split, size_t* twice) {
   return 0;
 }
 
-bool ConfirmBudgetEntered(std::string_view budget) {
+bool ConfirmBudgetEntered(std::string_view budget, AcqFundCtrl::BustList* confirmed) {
   if (!AcqBudget::ConfirmBudgetUse(budget)) return false;
   uint8_t status = 0;
   DbMsg msg;
   if (!AcqDbGen::GetBudgetStatus(msg, budget, status)) return false;
-  return AcqBudget::ConfirmBudgetStatus(status, budget);
+  if (!AcqBudget::ConfirmBudgetStatus(status, budget)) return false;
+  AcqFundCtrl::NoteConfirmedStatus(confirmed, budget, status);
+  return true;
 }
 
 }  // namespace acq::AcqPo::parts

@@ -82,6 +82,28 @@ show
       << shown;
 }
 
+// A frozen budget accepted when it is typed is not asked about again when
+// the line is saved and its money goes on order there.
+TEST(PoWindowLine, FrozenBudgetAcceptedWhenTypedIsNotAskedAgainOnSave) {
+  Workspace ws;
+  const auto r = ws.Run({"--db", ws.Db()}, "login admin admin\n" + OpenPoWindow("PO-2026-0006") +
+                                                 R"acqs(press "New Line"
+field title "Frozen Pond"
+field unit_price "12.50"
+press "Add Items"
+field quantity "2"
+press OK
+field collection "JUV"
+field budget "CHILD.2026"
+answer msgbox yes "The CHILD.2026 budget is frozen."
+press OK
+)acqs");
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.transcript;   // a second question has no answer
+  EXPECT_EQ(QueryRow(ws.Db(), "select count(*), sum(amount) from po_line_item_budget_amount "
+                              "where \"po#\" = 6 and line = 4 and budget = 'CHILD.2026'"),
+            "2|25000000");
+}
+
 // An item deleted takes its price off its budget; a budget changed moves
 // it; the Borrower button puts the chosen borrower on the selected item.
 TEST(PoWindowLine, ItemsDeletedOrMovedTakeTheirMoneyWithThem) {
