@@ -27,6 +27,7 @@
 #include "acq/po/AcqDbAct.h"
 #include "acq/po/AcqDbStat.h"
 #include "host/db/DbAdmin.h"
+#include "host/db/EngineSqlite.h"
 
 namespace {
 
@@ -169,7 +170,9 @@ Run RunModule(const std::string& path, std::vector<std::string>* warm,
     return r;
   }
   Capture capture;
-  sqlite3* conn = DbSession_Connection(acq::AcqDbGlobal::Session());
+  // The statements are replayed straight on SQLite below, so they are
+  // recorded with their values by SQLite's own trace.
+  sqlite3* conn = DbSession_SqliteHandleForTest(acq::AcqDbGlobal::Session());
   if (warm) sqlite3_trace_v2(conn, SQLITE_TRACE_STMT, &Record, &capture);
   auto receive = [&](BktHandle items) {
     r.ok = act::RunActivity(act::Activity::Receive, items, act::ActivityEntry{}) && r.ok;

@@ -2,11 +2,11 @@
 // migrations, the registry of stored procedures, the demo library, and the
 // password hashes of the users table.
 //
-// Everything here works on a SQLite connection it is handed and reports in
-// SQLite's own terms: an `int` result code (SQLITE_OK on success; extended
-// codes allowed) and the text of the failure in `error`. The host's session
-// (PwDb75) turns those into its result codes, so a procedure that meets a
-// write conflict returns SQLITE_BUSY and the caller's retry takes over.
+// Everything here works on an engine connection it is handed (DbEngine.h),
+// so it is written once for every engine, and reports in the session's
+// result codes (kDbOk on success) with the engine's text of the failure in
+// `error`: a procedure that meets a write conflict returns kDbBusy or
+// kDbLocked, and the caller's retry takes over.
 //
 // Money columns are declared DEC64 and hold the amount as a 64-bit integer
 // count of millionths (12.50 is 12500000), so SQL sums stay exact. Day
@@ -20,7 +20,11 @@
 #include <string_view>
 #include <vector>
 
-struct sqlite3;
+#include "host/db/PwDb.h"
+
+namespace pwdb {
+class DbConnection;
+}
 
 // ---- values and result sets -------------------------------------------------------
 // One cell as it travels between a procedure and the session.
@@ -58,11 +62,13 @@ struct DbsResultSet {
 // ---- helpers for procedures and the session ------------------------------------------
 // Runs one statement of `sql` with `binds` (?1, ?2 ... in order) and collects
 // its columns and every row. Int binds as integers, Text and Real as text.
-int Database_Query(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
+DbCode Database_Query(pwdb::DbConnection& db, std::string_view sql,
+                      const std::vector<DbsValue>& binds,
                    DbsResultSet& out, std::string& error);
 // Runs one statement that returns no rows (or whose rows are not wanted).
 // `changes` (optional) gets the number of rows it changed.
-int Database_Exec(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
+DbCode Database_Exec(pwdb::DbConnection& db, std::string_view sql,
+                     const std::vector<DbsValue>& binds,
                   std::string& error, int* changes = nullptr);
 // Parses a decimal text ("-12.5", "1e-3", " 7 ") into millionths, rounding
 // half away from zero past the sixth decimal. False when it is not a number
@@ -78,8 +84,8 @@ bool Database_ParseArgs(std::string_view params, std::vector<DbsValue>& out,
 // ---- stored procedures -------------------------------------------------------------
 // A procedure runs on the caller's connection inside the caller's
 // transaction (it opens none of its own), returns zero or more result sets,
-// and reports failure as a SQLite result code with a text.
-using DbsProcedure = std::function<int(sqlite3* db, const std::vector<DbsValue>& args,
+// and reports failure as a session result code with a text.
+using DbsProcedure = std::function<DbCode(pwdb::DbConnection& db, const std::vector<DbsValue>& args,
                                        std::vector<DbsResultSet>& results, std::string& error)>;
 // Registers `proc` under `name` (case-insensitive), replacing any earlier
 // one. Thread-safe.
@@ -95,17 +101,18 @@ void Database_RegisterLibraryProcedures();
 // The version this build creates and upgrades to.
 int Database_SchemaVersion();
 // Reads the schema version. `isLibrary` is false (and `version` 0) when the
-// file has no version table; a file that is not SQLite at all fails with
-// SQLite's code (SQLITE_NOTADB).
-int Database_ReadVersion(sqlite3* db, int& version, bool& isLibrary, std::string& error);
+// file has no version table; a file that is not a database at all fails
+// with the engine's code and text.
+DbCode Database_ReadVersion(pwdb::DbConnection& db, int& version, bool& isLibrary,
+                            std::string& error);
 // Creates the version table and applies every migration, inside the
 // caller's transaction, on an empty database.
-int Database_CreateSchema(sqlite3* db, std::string& error);
+DbCode Database_CreateSchema(pwdb::DbConnection& db, std::string& error);
 // Brings a library database up to date in one transaction of its own
 // (BEGIN IMMEDIATE, so two programs upgrading at once apply each migration
 // once). `from` gets the version found under the write lock. A database
 // that is current, or newer, is left untouched.
-int Database_Upgrade(sqlite3* db, int& from, std::string& error);
+DbCode Database_Upgrade(pwdb::DbConnection& db, int& from, std::string& error);
 // Migration 3, the view definitions of the lister/editor framework
 // (SchemaViews.cpp).
 std::vector<std::string> Database_ViewsMigration();
@@ -148,4 +155,4 @@ bool Database_VerifyPassword(std::string_view hash, std::string_view password);
 // passwords are their names, and the acquisitions of fiscal year 2026:
 // vendors, currencies, budgets, eight POs, two statements, a voucher), inside
 // the caller's transaction.
-int Database_LoadDemo(sqlite3* db, std::string& error);
+DbCode Database_LoadDemo(pwdb::DbConnection& db, std::string& error);

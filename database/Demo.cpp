@@ -3,8 +3,8 @@
 #include "database/Database.h"
 
 #include <sodium.h>
-#include <sqlite3.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,19 +23,19 @@ struct DemoUser {
   std::vector<const char*> features;
 };
 
-int AddUser(sqlite3* db, const DemoUser& user, std::string& error) {
+DbCode AddUser(pwdb::DbConnection& db, const DemoUser& user, std::string& error) {
   std::string hash;
   if (!Database_HashPassword(user.name, hash)) {
     error = "Cannot hash the password of user '" + std::string(user.name) + "'.";
-    return SQLITE_ERROR;
+    return kDbError;
   }
-  int rc = Database_Exec(db,
-                         "INSERT INTO pw_user(user_name, password_hash, full_name, active) "
-                         "VALUES(?,?,?,1)",
-                         {DbsValue::Text(user.name), DbsValue::Text(hash),
-                          DbsValue::Text(user.fullName)},
-                         error);
-  if (rc != SQLITE_OK) return rc;
+  DbCode rc = Database_Exec(db,
+                            "INSERT INTO pw_user(user_name, password_hash, full_name, active) "
+                            "VALUES(?,?,?,1)",
+                            {DbsValue::Text(user.name), DbsValue::Text(hash),
+                             DbsValue::Text(user.fullName)},
+                            error);
+  if (rc != kDbOk) return rc;
   if (user.features.size() == 1 && user.features[0] == nullptr) {
     return Database_Exec(db,
                          "INSERT INTO pw_user_privilege(user_name, privilege_number) "
@@ -48,13 +48,13 @@ int AddUser(sqlite3* db, const DemoUser& user, std::string& error) {
                        "INSERT INTO pw_user_privilege(user_name, privilege_number) "
                        "SELECT ?, privilege_number FROM program_feature WHERE program_feature=?",
                        {DbsValue::Text(user.name), DbsValue::Text(feature)}, error, &changes);
-    if (rc != SQLITE_OK) return rc;
+    if (rc != kDbOk) return rc;
     if (changes != 1) {
       error = "Unknown program feature '" + std::string(feature) + "'.";
-      return SQLITE_ERROR;
+      return kDbError;
     }
   }
-  return SQLITE_OK;
+  return kDbOk;
 }
 
 const char* const kDemoStatements[] = {
@@ -527,16 +527,14 @@ const char* const kDemoLibrary[] = {
       ('issn', '0024-2519', 902))",
 };
 
-// day('YYYY-MM-DD') and money('12.50') for the demo's statements.
-void DayFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+// The demo's statements write dates as day('YYYY-MM-DD') and amounts as
+// money('12.50'); both are expanded here to the whole numbers the file
+// stores (day numbers, millionths), so the statements run on any engine.
+bool DayNumber(std::string_view text, int64_t& out) {
   int year = 0;
   unsigned month = 0;
   unsigned day = 0;
-  if (text == nullptr || std::sscanf(text, "%d-%u-%u", &year, &month, &day) != 3) {
-    sqlite3_result_error(ctx, "day(): not a YYYY-MM-DD date", -1);
-    return;
-  }
+  if (std::sscanf(std::string(text).c_str(), "%d-%u-%u", &year, &month, &day) != 3) return false;
   // Days from 1970-01-01 of a proleptic Gregorian date (civil calendar).
   auto fromCivil = [](int y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -546,41 +544,55 @@ void DayFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return static_cast<int64_t>(era) * 146097 + static_cast<int64_t>(doe) - 719468;
   };
-  sqlite3_result_int64(ctx, fromCivil(year, month, day) - fromCivil(1900, 1, 1));
+  out = fromCivil(year, month, day) - fromCivil(1900, 1, 1);
+  return true;
 }
 
-void MoneyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
-  const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-  int64_t raw = 0;
-  if (text == nullptr || !Database_ParseDecimal(text, raw)) {
-    sqlite3_result_error(ctx, "money(): not a number", -1);
-    return;
+// `sql` with every day('...') and money('...') replaced by its number;
+// false with `error` naming a call whose argument is not a date or amount.
+bool ExpandDemoCalls(std::string_view sql, std::string& out, std::string& error) {
+  out.clear();
+  size_t p = 0;
+  while (p < sql.size()) {
+    size_t next = std::string_view::npos;
+    bool isDay = false;
+    for (size_t at = p; at < sql.size(); ++at) {
+      const bool wordStart =
+          at == 0 || !(std::isalnum(static_cast<unsigned char>(sql[at - 1])) || sql[at - 1] == '_');
+      if (!wordStart) continue;
+      if (sql.substr(at, 5) == "day('") {
+        next = at;
+        isDay = true;
+        break;
+      }
+      if (sql.substr(at, 7) == "money('") {
+        next = at;
+        break;
+      }
+    }
+    if (next == std::string_view::npos) {
+      out.append(sql.substr(p));
+      break;
+    }
+    out.append(sql.substr(p, next - p));
+    const size_t open = next + (isDay ? 5 : 7);
+    const size_t close = sql.find("')", open);
+    if (close == std::string_view::npos) {
+      error = "Demo library: unterminated call at '" + std::string(sql.substr(next, 30)) + "'.";
+      return false;
+    }
+    const std::string_view arg = sql.substr(open, close - open);
+    int64_t value = 0;
+    if (isDay ? !DayNumber(arg, value) : !Database_ParseDecimal(arg, value)) {
+      error = std::string(isDay ? "day(): not a YYYY-MM-DD date" : "money(): not a number") +
+              " ('" + std::string(arg) + "').";
+      return false;
+    }
+    out += std::to_string(value);
+    p = close + 2;
   }
-  sqlite3_result_int64(ctx, raw);
+  return true;
 }
-
-// Registers day() and money() on the connection for the scope.
-class DemoFunctions {
- public:
-  explicit DemoFunctions(sqlite3* db) : db_(db) {
-    rc_ = sqlite3_create_function(db, "day", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                  DayFunction, nullptr, nullptr);
-    if (rc_ == SQLITE_OK)
-      rc_ = sqlite3_create_function(db, "money", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                    nullptr, MoneyFunction, nullptr, nullptr);
-  }
-  ~DemoFunctions() {
-    sqlite3_create_function(db_, "day", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-    sqlite3_create_function(db_, "money", 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr);
-  }
-  DemoFunctions(const DemoFunctions&) = delete;
-  DemoFunctions& operator=(const DemoFunctions&) = delete;
-  int rc() const { return rc_; }
-
- private:
-  sqlite3* db_;
-  int rc_;
-};
 
 }  // namespace
 
@@ -618,23 +630,18 @@ bool Database_VerifyPassword(std::string_view hash, std::string_view password) {
   return crypto_pwhash_str_verify(stored, password.data(), password.size()) == 0;
 }
 
-int Database_LoadDemo(sqlite3* db, std::string& error) {
+DbCode Database_LoadDemo(pwdb::DbConnection& db, std::string& error) {
   for (const char* sql : kDemoStatements) {
-    int rc = Database_Exec(db, sql, {}, error);
-    if (rc != SQLITE_OK) return rc;
+    DbCode rc = Database_Exec(db, sql, {}, error);
+    if (rc != kDbOk) return rc;
   }
-  {
-    DemoFunctions functions(db);
-    if (functions.rc() != SQLITE_OK) {
-      error = sqlite3_errmsg(db);
-      return functions.rc();
-    }
-    for (const char* sql : kDemoLibrary) {
-      int rc = Database_Exec(db, sql, {}, error);
-      if (rc != SQLITE_OK) {
-        error = "Demo library: " + error;
-        return rc;
-      }
+  std::string expanded;
+  for (const char* sql : kDemoLibrary) {
+    if (!ExpandDemoCalls(sql, expanded, error)) return kDbError;
+    DbCode rc = Database_Exec(db, expanded, {}, error);
+    if (rc != kDbOk) {
+      error = "Demo library: " + error;
+      return rc;
     }
   }
   const DemoUser users[] = {
@@ -643,8 +650,8 @@ int Database_LoadDemo(sqlite3* db, std::string& error) {
       {"viewer", "Read-only Viewer", {"poFind"}},
   };
   for (const DemoUser& user : users) {
-    int rc = AddUser(db, user, error);
-    if (rc != SQLITE_OK) return rc;
+    DbCode rc = AddUser(db, user, error);
+    if (rc != kDbOk) return rc;
   }
-  return SQLITE_OK;
+  return kDbOk;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "database/Database.h"
+#include "host/db/DbEngine.h"
 
 namespace dbproc {
 
@@ -45,7 +46,7 @@ void RegisterSql(const char* name, std::vector<Arg> args, std::vector<Query> que
 void RegisterCustom(const char* name, std::vector<Arg> args, DbsProcedure body);
 
 // Runs `query` with `binds` into `out`, typing its computed columns.
-int RunQuery(sqlite3* db, const Query& query, const std::vector<DbsValue>& binds,
+DbCode RunQuery(pwdb::DbConnection& db, const Query& query, const std::vector<DbsValue>& binds,
              DbsResultSet& out, std::string& error);
 
 // SQL for `amount` x `rate` (both millionths) in millionths, rounded half

@@ -2,7 +2,10 @@
 // procedures, migrations and the demo library share.
 #include "database/Database.h"
 
-#include <sqlite3.h>
+#include <memory>
+
+#include "host/db/DbEngine.h"
+
 
 #include <algorithm>
 #include <cctype>
@@ -31,104 +34,58 @@ Registry& TheRegistry() {
   return r;
 }
 
-// Finalizes the statement when the holder leaves scope.
-class Statement {
- public:
-  ~Statement() { sqlite3_finalize(stmt_); }
-  sqlite3_stmt*& get() { return stmt_; }
-  sqlite3_stmt* operator*() const { return stmt_; }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
-int Prepare(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
-            Statement& stmt, std::string& error) {
-  int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt.get(),
-                              nullptr);
-  if (rc != SQLITE_OK) {
-    error = sqlite3_errmsg(db);
-    return rc;
-  }
-  if (*stmt == nullptr) {  // only blanks or a comment
+// Prepares the one statement of `sql` and binds `binds` to ?1 .. ?n.
+DbCode Prepare(pwdb::DbConnection& db, std::string_view sql, const std::vector<DbsValue>& binds,
+               std::unique_ptr<pwdb::DbStatement>& stmt, std::string& error) {
+  DbCode rc = db.Prepare(sql, stmt);
+  if (rc == kDbOk && !stmt) {  // only blanks or a comment
     error = "Empty statement.";
-    return SQLITE_MISUSE;
+    return kDbMisuse;
   }
-  for (size_t n = 0; n < binds.size(); ++n) {
-    const DbsValue& v = binds[n];
-    int at = static_cast<int>(n + 1);
-    switch (v.kind) {
-      case DbsValue::Kind::Null: rc = sqlite3_bind_null(*stmt, at); break;
-      case DbsValue::Kind::Int: rc = sqlite3_bind_int64(*stmt, at, v.i); break;
-      case DbsValue::Kind::Real:
-      case DbsValue::Kind::Text:
-        rc = sqlite3_bind_text(*stmt, at, v.s.data(), static_cast<int>(v.s.size()),
-                               SQLITE_TRANSIENT);
-        break;
-    }
-    if (rc != SQLITE_OK) {
-      error = sqlite3_errmsg(db);
-      return rc;
-    }
-  }
-  return SQLITE_OK;
+  if (rc == kDbOk) rc = stmt->BindAll(binds);
+  if (rc != kDbOk) error = db.ErrorText();
+  return rc;
 }
-
-const char* OrEmpty(const char* s) { return s ? s : ""; }
 
 }  // namespace
 
-int Database_Query(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
-                   DbsResultSet& out, std::string& error) {
+DbCode Database_Query(pwdb::DbConnection& db, std::string_view sql,
+                      const std::vector<DbsValue>& binds, DbsResultSet& out,
+                      std::string& error) {
   out = DbsResultSet{};
-  Statement stmt;
-  int rc = Prepare(db, sql, binds, stmt, error);
-  if (rc != SQLITE_OK) return rc;
-  int n = sqlite3_column_count(*stmt);
-  for (int c = 0; c < n; ++c) {
-    out.columns.push_back(DbsColumn{OrEmpty(sqlite3_column_name(*stmt, c)),
-                                    OrEmpty(sqlite3_column_decltype(*stmt, c)),
-                                    OrEmpty(sqlite3_column_table_name(*stmt, c)),
-                                    OrEmpty(sqlite3_column_origin_name(*stmt, c))});
-  }
-  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
-    std::vector<DbsValue> row(static_cast<size_t>(n));
-    for (int c = 0; c < n; ++c) {
-      switch (sqlite3_column_type(*stmt, c)) {
-        case SQLITE_NULL: break;
-        case SQLITE_INTEGER: row[c] = DbsValue::Int(sqlite3_column_int64(*stmt, c)); break;
-        case SQLITE_FLOAT:
-          row[c] = DbsValue::Real(reinterpret_cast<const char*>(sqlite3_column_text(*stmt, c)));
-          break;
-        default: {
-          const char* text = reinterpret_cast<const char*>(sqlite3_column_text(*stmt, c));
-          row[c] = DbsValue::Text(
-              std::string_view(text ? text : "", static_cast<size_t>(sqlite3_column_bytes(*stmt, c))));
-        }
-      }
-    }
+  std::unique_ptr<pwdb::DbStatement> stmt;
+  DbCode rc = Prepare(db, sql, binds, stmt, error);
+  if (rc != kDbOk) return rc;
+  const int n = stmt->ColumnCount();
+  for (int c = 0; c < n; ++c) out.columns.push_back(stmt->Column(c));
+  pwdb::StepRc step;
+  while ((step = stmt->Step()) == pwdb::StepRc::kRow) {
+    std::vector<DbsValue> row;
+    row.reserve(static_cast<size_t>(n));
+    for (int c = 0; c < n; ++c) row.push_back(stmt->Value(c));
     out.rows.push_back(std::move(row));
   }
-  if (rc != SQLITE_DONE) {
-    error = sqlite3_errmsg(db);
-    return rc;
+  if (step == pwdb::StepRc::kFailed) {
+    error = db.ErrorText();
+    return db.ErrorCode();
   }
-  return SQLITE_OK;
+  return kDbOk;
 }
 
-int Database_Exec(sqlite3* db, std::string_view sql, const std::vector<DbsValue>& binds,
-                  std::string& error, int* changes) {
-  Statement stmt;
-  int rc = Prepare(db, sql, binds, stmt, error);
-  if (rc != SQLITE_OK) return rc;
-  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+DbCode Database_Exec(pwdb::DbConnection& db, std::string_view sql,
+                     const std::vector<DbsValue>& binds, std::string& error, int* changes) {
+  std::unique_ptr<pwdb::DbStatement> stmt;
+  DbCode rc = Prepare(db, sql, binds, stmt, error);
+  if (rc != kDbOk) return rc;
+  pwdb::StepRc step;
+  while ((step = stmt->Step()) == pwdb::StepRc::kRow) {
   }
-  if (rc != SQLITE_DONE) {
-    error = sqlite3_errmsg(db);
-    return rc;
+  if (step == pwdb::StepRc::kFailed) {
+    error = db.ErrorText();
+    return db.ErrorCode();
   }
-  if (changes) *changes = sqlite3_changes(db);
-  return SQLITE_OK;
+  if (changes) *changes = static_cast<int>(db.Changes());
+  return kDbOk;
 }
 
 bool Database_ParseDecimal(std::string_view text, int64_t& raw) {

@@ -1,6 +1,5 @@
 // The library's stored procedures: registration of every subsystem's set and
 // the helpers they share (argument checks, typed result sets, money).
-#include <sqlite3.h>
 
 #include <string>
 #include <utility>
@@ -59,40 +58,41 @@ bool CheckArgs(const std::vector<Arg>& args, const std::vector<DbsValue>& given,
 
 }  // namespace
 
-int RunQuery(sqlite3* db, const Query& query, const std::vector<DbsValue>& binds,
+DbCode RunQuery(pwdb::DbConnection& db, const Query& query, const std::vector<DbsValue>& binds,
              DbsResultSet& out, std::string& error) {
-  const int rc = Database_Query(db, query.sql, binds, out, error);
-  if (rc != SQLITE_OK) return rc;
+  const DbCode rc = Database_Query(db, query.sql, binds, out, error);
+  if (rc != kDbOk) return rc;
   for (const ColumnType& t : query.types) {
     for (DbsColumn& c : out.columns) {
       if (c.name == t.name) c.declType = t.decl;
     }
   }
-  return SQLITE_OK;
+  return kDbOk;
 }
 
 void RegisterCustom(const char* name, std::vector<Arg> args, DbsProcedure body) {
   Database_RegisterProcedure(
       name, [args = std::move(args), body = std::move(body)](
-                sqlite3* db, const std::vector<DbsValue>& given,
-                std::vector<DbsResultSet>& results, std::string& error) {
+                pwdb::DbConnection& db, const std::vector<DbsValue>& given,
+                std::vector<DbsResultSet>& results, std::string& error) -> DbCode {
         std::vector<DbsValue> checked;
-        if (!CheckArgs(args, given, checked, error)) return SQLITE_ERROR;
+        if (!CheckArgs(args, given, checked, error)) return kDbError;
         return body(db, checked, results, error);
       });
 }
 
 void RegisterSql(const char* name, std::vector<Arg> args, std::vector<Query> queries) {
   RegisterCustom(name, std::move(args),
-                 [queries = std::move(queries)](sqlite3* db, const std::vector<DbsValue>& binds,
+                 [queries = std::move(queries)](pwdb::DbConnection& db,
+                                                const std::vector<DbsValue>& binds,
                                                 std::vector<DbsResultSet>& results,
-                                                std::string& error) {
+                                                std::string& error) -> DbCode {
                    for (const Query& q : queries) {
                      DbsResultSet set;
-                     if (int rc = RunQuery(db, q, binds, set, error); rc != SQLITE_OK) return rc;
+                     if (DbCode rc = RunQuery(db, q, binds, set, error); rc != kDbOk) return rc;
                      results.push_back(std::move(set));
                    }
-                   return SQLITE_OK;
+                   return kDbOk;
                  });
 }
 

@@ -8,8 +8,6 @@
 // itself) and statement_budget. A row is vouchered once it carries a
 // voucher#; spent rows without one are outstanding. Amounts are in the
 // statement's currency, in millionths; base amounts use each row's rate.
-#include <sqlite3.h>
-
 #include <string>
 
 #include "database/ProcedureKit.h"
@@ -110,30 +108,30 @@ void RegisterVoucherPrint(const char* name, const Arg& key, const char* headerSq
   const Query header{headerSql, kVoucherHeaderTypes};
   const Query lines = BudgetLines(lineCondition, currencyDecimals);
   RegisterCustom(name, {key},
-                 [header, lines](sqlite3* db, const std::vector<DbsValue>& args,
-                                 std::vector<DbsResultSet>& results, std::string& error) {
+                 [header, lines](pwdb::DbConnection& db, const std::vector<DbsValue>& args,
+                                 std::vector<DbsResultSet>& results, std::string& error) -> DbCode {
                    DbsResultSet head, budgets;
-                   int rc = RunQuery(db, header, args, head, error);
-                   if (rc == SQLITE_OK) rc = RunQuery(db, lines, args, budgets, error);
-                   if (rc != SQLITE_OK) return rc;
+                   DbCode rc = RunQuery(db, header, args, head, error);
+                   if (rc == kDbOk) rc = RunQuery(db, lines, args, budgets, error);
+                   if (rc != kDbOk) return rc;
                    AddMoneyText(head, kHeaderAmount, kHeaderDecimals, "amount_str");
                    AddMoneyText(budgets, kLineAmount, kLineDecimals, "amount_str");
                    AddMoneyText(budgets, kLineBase, kLineBaseDecimals, "base_amount_str");
                    results = {std::move(head), std::move(budgets)};
-                   return SQLITE_OK;
+                   return kDbOk;
                  });
 }
 
 void RegisterCredits(const char* name, const Arg& key, const char* sql) {
   const Query credits{sql, {{"n_decimals", "TINYINT"}}};
   RegisterCustom(name, {key},
-                 [credits](sqlite3* db, const std::vector<DbsValue>& args,
-                           std::vector<DbsResultSet>& results, std::string& error) {
+                 [credits](pwdb::DbConnection& db, const std::vector<DbsValue>& args,
+                           std::vector<DbsResultSet>& results, std::string& error) -> DbCode {
                    DbsResultSet set;
-                   if (int rc = RunQuery(db, credits, args, set, error); rc != SQLITE_OK) return rc;
+                   if (DbCode rc = RunQuery(db, credits, args, set, error); rc != kDbOk) return rc;
                    AddMoneyText(set, kCreditAmount, kCreditDecimals, "amount_str");
                    results = {std::move(set)};
-                   return SQLITE_OK;
+                   return kDbOk;
                  });
 }
 

@@ -66,8 +66,8 @@ void RegisterEdifactParties() {
                {'u', "control_reference"},
                {'u', "file_name"},
                {'n', "file_size"}},
-              [](sqlite3* db, const std::vector<DbsValue>& args,
-                 std::vector<DbsResultSet>& results, std::string& error) {
+              [](pwdb::DbConnection& db, const std::vector<DbsValue>& args,
+                 std::vector<DbsResultSet>& results, std::string& error) -> DbCode {
                 const Query duplicate{
                     "SELECT EXISTS (SELECT 1 FROM edifact_interchange WHERE \"vendor#\" IS ?1 "
                     "AND location IS ?2 AND prep_date IS ?3 AND prep_time IS ?4 "

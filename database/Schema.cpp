@@ -4,8 +4,8 @@
 // change is one more entry at the end of kMigrations; entries are never
 // edited once released.
 #include "database/Database.h"
+#include "host/db/DbEngine.h"
 
-#include <sqlite3.h>
 
 #include <mutex>
 #include <string>
@@ -229,21 +229,21 @@ std::vector<Migration> MigrationsSnapshot() {
 }
 
 // Applies the migrations after `from` in the caller's transaction.
-int ApplyMigrations(sqlite3* db, int from, std::string& error) {
+DbCode ApplyMigrations(pwdb::DbConnection& db, int from, std::string& error) {
   for (const Migration& m : MigrationsSnapshot()) {
     if (m.version <= from) continue;
     for (const std::string& sql : m.statements) {
-      int rc = Database_Exec(db, sql, {}, error);
-      if (rc != SQLITE_OK) {
+      DbCode rc = Database_Exec(db, sql, {}, error);
+      if (rc != kDbOk) {
         error = "Migration " + std::to_string(m.version) + ": " + error;
         return rc;
       }
     }
-    int rc = Database_Exec(db, "UPDATE pw_schema_version SET version=?",
+    DbCode rc = Database_Exec(db, "UPDATE pw_schema_version SET version=?",
                            {DbsValue::Int(m.version)}, error);
-    if (rc != SQLITE_OK) return rc;
+    if (rc != kDbOk) return rc;
   }
-  return SQLITE_OK;
+  return kDbOk;
 }
 
 }  // namespace
@@ -253,48 +253,52 @@ int Database_SchemaVersion() {
   return Migrations().empty() ? 0 : Migrations().back().version;
 }
 
-int Database_ReadVersion(sqlite3* db, int& version, bool& isLibrary, std::string& error) {
+DbCode Database_ReadVersion(pwdb::DbConnection& db, int& version, bool& isLibrary,
+                            std::string& error) {
   version = 0;
   isLibrary = false;
+  bool exists = false;
+  std::vector<pwdb::DbTableColumn> columns;
+  DbCode rc = db.DescribeTable("pw_schema_version", exists, columns);
+  if (rc != kDbOk) {
+    error = db.ErrorText();
+    return rc;
+  }
+  if (!exists) return kDbOk;
   DbsResultSet rs;
-  int rc = Database_Query(
-      db, "SELECT count(*) FROM sqlite_schema WHERE type='table' AND name='pw_schema_version'",
-      {}, rs, error);
-  if (rc != SQLITE_OK) return rc;
-  if (rs.rows.empty() || rs.rows[0][0].i == 0) return SQLITE_OK;
   rc = Database_Query(db, "SELECT max(version) FROM pw_schema_version", {}, rs, error);
-  if (rc != SQLITE_OK) return rc;
+  if (rc != kDbOk) return rc;
   isLibrary = true;
   if (!rs.rows.empty() && rs.rows[0][0].kind == DbsValue::Kind::Int)
     version = static_cast<int>(rs.rows[0][0].i);
-  return SQLITE_OK;
+  return kDbOk;
 }
 
-int Database_CreateSchema(sqlite3* db, std::string& error) {
-  int rc = Database_Exec(db, "CREATE TABLE pw_schema_version(version INTEGER NOT NULL)", {},
+DbCode Database_CreateSchema(pwdb::DbConnection& db, std::string& error) {
+  DbCode rc = Database_Exec(db, "CREATE TABLE pw_schema_version(version INTEGER NOT NULL)", {},
                          error);
-  if (rc == SQLITE_OK)
+  if (rc == kDbOk)
     rc = Database_Exec(db, "INSERT INTO pw_schema_version(version) VALUES(0)", {}, error);
-  if (rc == SQLITE_OK) rc = ApplyMigrations(db, 0, error);
+  if (rc == kDbOk) rc = ApplyMigrations(db, 0, error);
   return rc;
 }
 
-int Database_Upgrade(sqlite3* db, int& from, std::string& error) {
+DbCode Database_Upgrade(pwdb::DbConnection& db, int& from, std::string& error) {
   from = 0;
-  int rc = Database_Exec(db, "BEGIN IMMEDIATE", {}, error);
-  if (rc != SQLITE_OK) return rc;
+  DbCode rc = db.Begin();
+  if (rc != kDbOk) {
+    error = db.ErrorText();
+    return rc;
+  }
   bool isLibrary = false;
   rc = Database_ReadVersion(db, from, isLibrary, error);
-  if (rc == SQLITE_OK && !isLibrary) {
+  if (rc == kDbOk && !isLibrary) {
     error = "Not a library database.";
-    rc = SQLITE_ERROR;
+    rc = kDbError;
   }
-  if (rc == SQLITE_OK && from < Database_SchemaVersion()) rc = ApplyMigrations(db, from, error);
-  if (rc == SQLITE_OK) rc = Database_Exec(db, "COMMIT", {}, error);
-  if (rc != SQLITE_OK) {
-    std::string ignored;
-    if (!sqlite3_get_autocommit(db)) Database_Exec(db, "ROLLBACK", {}, ignored);
-  }
+  if (rc == kDbOk && from < Database_SchemaVersion()) rc = ApplyMigrations(db, from, error);
+  if (rc == kDbOk && (rc = db.Commit()) != kDbOk) error = db.ErrorText();
+  if (rc != kDbOk && db.InTransaction()) db.Rollback();
   return rc;
 }
 

@@ -39,9 +39,8 @@ std::string Quoted(std::string_view text, size_t maxChars = 60) {
   return "'" + Lb_CutForMessage(text, maxChars) + "'";
 }
 
-DbCode Failed(int rc, std::string_view text, DbMsg& msg) {
+DbCode Failed(DbCode code, std::string_view text, DbMsg& msg) {
   msg.Set(text);
-  DbCode code = CodeFromSqlite(rc);
   return code == kDbOk ? DbCode{kDbError} : code;
 }
 
@@ -58,7 +57,7 @@ void ExplainUnwritable(const std::string& path, DbMsg& msg) {
 class AdminFile {
  public:
   AdminFile() = default;
-  ~AdminFile() { CloseConnection(conn_); }
+  ~AdminFile() = default;
   AdminFile(const AdminFile&) = delete;
   AdminFile& operator=(const AdminFile&) = delete;
 
@@ -68,13 +67,13 @@ class AdminFile {
     if (code == kDbCannotOpen) ExplainUnwritable(path_, msg);
     return code;
   }
-  sqlite3* conn() const { return conn_; }
+  DbConnection& conn() const { return *conn_; }
 
-  // A statement failed: SQLite's text, and on a file of an older schema the
+  // A statement failed: the engine's text, and on a file of an older schema the
   // advice to upgrade it (the statement may need a newer table); a write to
   // a file this process may not write says so plainly.
-  DbCode SqlFailed(int rc, std::string_view text, DbMsg& msg) const {
-    if ((rc & 0xff) == SQLITE_READONLY) {
+  DbCode SqlFailed(DbCode rc, std::string_view text, DbMsg& msg) const {
+    if (conn_->ErrorWasReadOnly()) {
       if (std::string why = DbAdmin_WhyNotWritable(path_); !why.empty())
         return Failed(rc, "Cannot write database " + Quoted(path_, kPathChars) + ": " + why, msg);
     }
@@ -88,23 +87,19 @@ class AdminFile {
   }
 
  private:
-  sqlite3* conn_ = nullptr;
+  std::unique_ptr<DbConnection> conn_;
   std::string path_;
   int version_ = 0;
 };
 
 // Runs `body` in one immediate transaction; rolls back when it fails.
 template <typename F>
-DbCode InTransaction(sqlite3* conn, DbMsg& msg, F&& body) {
-  std::string error;
-  int rc = Database_Exec(conn, "BEGIN IMMEDIATE", {}, error);
-  if (rc != SQLITE_OK) return Failed(rc, error, msg);
+DbCode InTransaction(DbConnection& conn, DbMsg& msg, F&& body) {
+  DbCode rc = conn.Begin();
+  if (rc != kDbOk) return Failed(rc, conn.ErrorText(), msg);
   DbCode code = body();
-  if (code == kDbOk) {
-    rc = Database_Exec(conn, "COMMIT", {}, error);
-    if (rc != SQLITE_OK) code = Failed(rc, error, msg);
-  }
-  if (code != kDbOk && !sqlite3_get_autocommit(conn)) Database_Exec(conn, "ROLLBACK", {}, error);
+  if (code == kDbOk && (rc = conn.Commit()) != kDbOk) code = Failed(rc, conn.ErrorText(), msg);
+  if (code != kDbOk && conn.InTransaction()) conn.Rollback();
   return code;
 }
 
@@ -116,9 +111,9 @@ DbCode UnknownUser(std::string_view user, DbMsg& msg) {
 bool UserExists(const AdminFile& file, std::string_view user, DbCode& code, DbMsg& msg) {
   DbsResultSet rs;
   std::string error;
-  int rc = Database_Query(file.conn(), "SELECT 1 FROM pw_user WHERE user_name=?",
+  DbCode rc = Database_Query(file.conn(), "SELECT 1 FROM pw_user WHERE user_name=?",
                           {DbsValue::Text(user)}, rs, error);
-  if (rc != SQLITE_OK) {
+  if (rc != kDbOk) {
     code = file.SqlFailed(rc, error, msg);
     return false;
   }
@@ -188,31 +183,27 @@ class TempDatabase {
 // rename). Messages name `shown`, the file the person asked for.
 DbCode BuildDatabase(const std::string& temp, const std::string& shown, bool demo, DbMsg& msg) {
   const std::string prefix = "Cannot create database " + Quoted(shown, kPathChars) + ": ";
-  sqlite3* conn = nullptr;
-  int rc = sqlite3_open_v2(temp.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<DbConnection> conn;
   std::string error;
-  if (rc == SQLITE_OK) {
-    sqlite3_extended_result_codes(conn, 1);
-    rc = Database_Exec(conn, "PRAGMA journal_mode=WAL", {}, error);
-  } else {
-    error = conn ? sqlite3_errmsg(conn) : sqlite3_errstr(rc);
+  // A new file that cannot be opened is a failed statement, not a missing
+  // database.
+  DbCode code = DbEngine_Open(temp, false, conn, error) == kDbOk ? DbCode{kDbOk} : DbCode{kDbError};
+  if (code == kDbOk && conn->Configure() != kDbOk) {
+    code = conn->ErrorCode();
+    error = conn->ErrorText();
   }
-  if (rc == SQLITE_OK) rc = Database_Exec(conn, "PRAGMA foreign_keys=ON", {}, error);
-  DbCode code = kDbOk;
-  if (rc != SQLITE_OK) {
-    code = Failed(rc, prefix + error, msg);
+  if (code != kDbOk) {
+    code = Failed(code, prefix + error, msg);
   } else {
-    code = InTransaction(conn, msg, [&]() -> DbCode {
-      int r = Database_CreateSchema(conn, error);
-      if (r == SQLITE_OK && demo) r = Database_LoadDemo(conn, error);
-      return r == SQLITE_OK ? DbCode{kDbOk} : Failed(r, error, msg);
+    code = InTransaction(*conn, msg, [&]() -> DbCode {
+      DbCode r = Database_CreateSchema(*conn, error);
+      if (r == kDbOk && demo) r = Database_LoadDemo(*conn, error);
+      return r == kDbOk ? DbCode{kDbOk} : Failed(r, error, msg);
     });
   }
-  if (code == kDbOk) {
-    rc = Database_Exec(conn, "PRAGMA wal_checkpoint(TRUNCATE)", {}, error);
-    if (rc != SQLITE_OK) code = Failed(rc, prefix + error, msg);
-  }
-  if (sqlite3_close(conn) != SQLITE_OK && code == kDbOk) {
+  if (code == kDbOk && conn->Checkpoint() != kDbOk)
+    code = Failed(conn->ErrorCode(), prefix + conn->ErrorText(), msg);
+  if (conn && conn->Close() != kDbOk && code == kDbOk) {
     msg.Set(prefix + "the new file could not be closed.");
     code = kDbError;
   }
@@ -311,20 +302,19 @@ DbCode DbAdmin_CreateDatabase(std::string_view pathText, bool demo, DbMsg& msg) 
 DbCode DbAdmin_UpgradeDatabase(std::string_view pathText, int& from, DbMsg& msg) {
   from = 0;
   const std::string path(pathText);
-  sqlite3* conn = nullptr;
+  std::unique_ptr<DbConnection> conn;
   DbCode code = OpenLibrary(path, conn, from, msg);
   if (code == kDbCannotOpen) ExplainUnwritable(path, msg);
   if (code != kDbOk) return code;
   if (from < Database_SchemaVersion()) {
     std::string error;
-    int rc = Database_Upgrade(conn, from, error);
-    if (rc != SQLITE_OK) {
+    DbCode rc = Database_Upgrade(*conn, from, error);
+    if (rc != kDbOk) {
       const std::string why = DbAdmin_WhyNotWritable(path);
       code = Failed(rc, "Cannot upgrade " + Quoted(path, kPathChars) + ": " +
                             (why.empty() ? error : why), msg);
     }
   }
-  CloseConnection(conn);
   return code;
 }
 
@@ -372,14 +362,14 @@ DbCode DbAdmin_CreateUser(std::string_view path, std::string_view user, std::str
   DbCode code = OpenAndHash(path, password, file, hash, msg);
   if (code != kDbOk) return code;
   return InTransaction(file.conn(), msg, [&]() -> DbCode {
-    int rc = Database_Exec(file.conn(),
+    DbCode rc = Database_Exec(file.conn(),
                            "INSERT INTO pw_user(user_name, password_hash, full_name, active) "
                            "VALUES(?,?,?,1)",
                            {DbsValue::Text(user), DbsValue::Text(hash), DbsValue::Text(fullName)},
                            error);
-    if ((rc & 0xff) == SQLITE_CONSTRAINT)
+    if (rc == kDbConstraint)
       return Failed(rc, "User " + Quoted(user) + " already exists.", msg);
-    return rc == SQLITE_OK ? DbCode{kDbOk} : file.SqlFailed(rc, error, msg);
+    return rc == kDbOk ? DbCode{kDbOk} : file.SqlFailed(rc, error, msg);
   });
 }
 
@@ -392,9 +382,9 @@ DbCode DbAdmin_SetPassword(std::string_view path, std::string_view user, std::st
   return InTransaction(file.conn(), msg, [&]() -> DbCode {
     std::string error;
     int changes = 0;
-    int rc = Database_Exec(file.conn(), "UPDATE pw_user SET password_hash=? WHERE user_name=?",
+    DbCode rc = Database_Exec(file.conn(), "UPDATE pw_user SET password_hash=? WHERE user_name=?",
                            {DbsValue::Text(hash), DbsValue::Text(user)}, error, &changes);
-    if (rc != SQLITE_OK) return file.SqlFailed(rc, error, msg);
+    if (rc != kDbOk) return file.SqlFailed(rc, error, msg);
     return changes == 0 ? UnknownUser(user, msg) : DbCode{kDbOk};
   });
 }
@@ -410,10 +400,10 @@ DbCode DbAdmin_Grant(std::string_view path, std::string_view user,
     // Every key is resolved before anything is written.
     DbsResultSet all;
     std::string error;
-    int rc = Database_Query(file.conn(),
+    DbCode rc = Database_Query(file.conn(),
                             "SELECT program_feature, privilege_number FROM program_feature", {},
                             all, error);
-    if (rc != SQLITE_OK) return file.SqlFailed(rc, error, msg);
+    if (rc != kDbOk) return file.SqlFailed(rc, error, msg);
     std::map<std::string, int64_t> byKey;
     for (auto& row : all.rows) byKey[row[0].s] = row[1].i;
     std::vector<int64_t> numbers;
@@ -434,7 +424,7 @@ DbCode DbAdmin_Grant(std::string_view path, std::string_view user,
                             : "DELETE FROM pw_user_privilege WHERE user_name=? AND privilege_number=?";
     for (int64_t n : numbers) {
       rc = Database_Exec(file.conn(), sql, {DbsValue::Text(user), DbsValue::Int(n)}, error);
-      if (rc != SQLITE_OK) return file.SqlFailed(rc, error, msg);
+      if (rc != kDbOk) return file.SqlFailed(rc, error, msg);
     }
     return kDbOk;
   });
@@ -447,16 +437,16 @@ DbCode DbAdmin_ListUsers(std::string_view path, std::vector<DbUserInfo>& out, Db
   if (code != kDbOk) return code;
   DbsResultSet users, grants;
   std::string error;
-  int rc = Database_Query(file.conn(),
+  DbCode rc = Database_Query(file.conn(),
                           "SELECT user_name, full_name FROM pw_user ORDER BY user_name", {}, users,
                           error);
-  if (rc == SQLITE_OK)
+  if (rc == kDbOk)
     rc = Database_Query(file.conn(),
                         "SELECT p.user_name, f.program_feature FROM pw_user_privilege p "
                         "JOIN program_feature f ON f.privilege_number=p.privilege_number "
                         "ORDER BY p.user_name, f.privilege_number",
                         {}, grants, error);
-  if (rc != SQLITE_OK) return file.SqlFailed(rc, error, msg);
+  if (rc != kDbOk) return file.SqlFailed(rc, error, msg);
   std::map<std::string, std::vector<std::string>> byUser;
   for (auto& row : grants.rows) byUser[row[0].s].push_back(row[1].s);
   for (auto& row : users.rows)

@@ -59,14 +59,14 @@ DbCode LoginFailed(std::string_view user, DbMsg& msg) {
 // schema version). Every refusal costs one password check: an unknown or
 // inactive name is checked too (against no hash, at the cost of a real
 // one), so the time a refusal takes does not tell which names exist.
-DbCode CheckUser(sqlite3* conn, std::string_view user, std::string_view password, DbMsg& msg) {
+DbCode CheckUser(DbConnection& conn, std::string_view user, std::string_view password, DbMsg& msg) {
   DbsResultSet rs;
   std::string error;
-  int rc = Database_Query(conn, "SELECT password_hash, active FROM pw_user WHERE user_name=?",
-                          {DbsValue::Text(user)}, rs, error);
-  if (rc != SQLITE_OK) {
+  DbCode rc = Database_Query(conn, "SELECT password_hash, active FROM pw_user WHERE user_name=?",
+                             {DbsValue::Text(user)}, rs, error);
+  if (rc != kDbOk) {
     msg.Set(error);
-    return CodeFromSqlite(rc);
+    return rc;
   }
   const bool known = rs.rows.size() == 1;
   const bool matches = Database_VerifyPassword(known ? rs.rows[0][0].s : std::string(), password);
@@ -82,16 +82,16 @@ void ExplainUnwritable(const std::string& path, DbMsg& msg) {
 }
 
 // Site features and money format, read once per log-in.
-DbCode LoadSiteFacts(sqlite3* conn, DbMsg& msg) {
+DbCode LoadSiteFacts(DbConnection& conn, DbMsg& msg) {
   DbsResultSet features, money;
   std::string error;
-  int rc = Database_Query(conn, "SELECT feature FROM pw_site_feature", {}, features, error);
-  if (rc == SQLITE_OK)
+  DbCode rc = Database_Query(conn, "SELECT feature FROM pw_site_feature", {}, features, error);
+  if (rc == kDbOk)
     rc = Database_Query(conn, "SELECT decimal_digits, currency_symbol FROM matham", {}, money,
                         error);
-  if (rc != SQLITE_OK) {
+  if (rc != kDbOk) {
     msg.Set(error);
-    return CodeFromSqlite(rc);
+    return rc;
   }
   MoneyFmt fmt;   // 2 decimals, no symbol unless matham holds exactly one row
   if (money.rows.size() == 1) {
@@ -106,9 +106,9 @@ DbCode LoadSiteFacts(sqlite3* conn, DbMsg& msg) {
   return kDbOk;
 }
 
-DbSessionImpl* NewSession(sqlite3* conn, const std::string& path) {
+DbSessionImpl* NewSession(std::unique_ptr<DbConnection> conn, const std::string& path) {
   auto* s = new DbSessionImpl;
-  s->conn = conn;
+  s->conn = std::move(conn);
   s->path = path;
   return s;
 }
@@ -156,14 +156,14 @@ DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMs
 namespace {
 
 // Brings the file of a checked log-in to the current schema.
-DbCode Upgrade(sqlite3* conn, const std::string& path, DbMsg& msg) {
+DbCode Upgrade(DbConnection& conn, const std::string& path, DbMsg& msg) {
   int from = 0;
   std::string error;
-  int rc = Database_Upgrade(conn, from, error);
-  if (rc != SQLITE_OK) {
+  DbCode rc = Database_Upgrade(conn, from, error);
+  if (rc != kDbOk) {
     const std::string why = DbAdmin_WhyNotWritable(path);
     msg.Set("Cannot upgrade '" + path + "': " + (why.empty() ? error : why));
-    return CodeFromSqlite(rc);
+    return rc;
   }
   Lib_Trace("PwDb: upgraded '" + path + "' from schema version " + std::to_string(from));
   return kDbOk;
@@ -174,8 +174,8 @@ DbCode Upgrade(sqlite3* conn, const std::string& path, DbMsg& msg) {
 // older schema up to date, so a wrong password never changes the file.
 // Sets nothing process-wide.
 DbCode OpenChecked(std::string_view server, std::string_view user, std::string_view password,
-                   sqlite3*& conn, std::string& path, DbMsg& msg) {
-  conn = nullptr;
+                   std::unique_ptr<DbConnection>& conn, std::string& path, DbMsg& msg) {
+  conn.reset();
   std::string target;
   DbCode code = DbConfig_ResolveServer(server, target, msg);
   if (code != kDbOk) return code;
@@ -186,19 +186,16 @@ DbCode OpenChecked(std::string_view server, std::string_view user, std::string_v
     if (code == kDbCannotOpen) ExplainUnwritable(path, msg);
     return code;
   }
-  // SQLite opens a file it may not write read-only; the session would fail
-  // at its first save, so the log-in fails now.
-  if (sqlite3_db_readonly(conn, "main") == 1) {
+  // A file this process may not write opens read-only; the session would
+  // fail at its first save, so the log-in fails now.
+  if (conn->IsReadOnly()) {
     code = kDbCannotOpen;
     msg.Set("Cannot open database '" + Lb_CutForMessage(path, 200) + "': it is read-only.");
     ExplainUnwritable(path, msg);
   }
-  if (code == kDbOk) code = CheckUser(conn, user, password, msg);
-  if (code == kDbOk && version < Database_SchemaVersion()) code = Upgrade(conn, path, msg);
-  if (code != kDbOk) {
-    CloseConnection(conn);
-    conn = nullptr;
-  }
+  if (code == kDbOk) code = CheckUser(*conn, user, password, msg);
+  if (code == kDbOk && version < Database_SchemaVersion()) code = Upgrade(*conn, path, msg);
+  if (code != kDbOk) conn.reset();
   return code;
 }
 
@@ -208,17 +205,14 @@ DbCode _DbLogin(HDb& out, std::string_view server, std::string_view user,
                 std::string_view password, std::string_view database, DbMsg& msg) {
   out = nullptr;
   msg.Clear();
-  sqlite3* conn = nullptr;
+  std::unique_ptr<DbConnection> conn;
   std::string path;
   DbCode code = OpenChecked(server, user, password, conn, path, msg);
   if (code != kDbOk) return code;
-  code = LoadSiteFacts(conn, msg);
-  if (code == kDbOk) code = LoadViewDefinitions(conn, msg);
-  if (code != kDbOk) {
-    CloseConnection(conn);
-    return code;
-  }
-  DbSessionImpl* s = NewSession(conn, path);
+  code = LoadSiteFacts(*conn, msg);
+  if (code == kDbOk) code = LoadViewDefinitions(*conn, msg);
+  if (code != kDbOk) return code;
+  DbSessionImpl* s = NewSession(std::move(conn), path);
   s->holdsViews = true;
   s->server = server;
   s->user = user;
@@ -249,8 +243,7 @@ void _DbLogout(HDb* db) {
     s->codeTables.clear();
     ClearStmtCache(s);
     // An open transaction is abandoned: closing the connection rolls it back.
-    CloseConnection(s->conn);
-    s->conn = nullptr;
+    s->conn.reset();
   }
   if (s->holdsViews) ReleaseViewDefinitions();
   delete s;
@@ -271,11 +264,11 @@ DbCode _DbCloneHDb(HDb db, HDb& out, DbMsg& msg) {
     user = db->user;
     database = db->database;
   }
-  sqlite3* conn = nullptr;
+  std::unique_ptr<DbConnection> conn;
   int version = 0;
   DbCode code = OpenLibrary(path, conn, version, msg);
   if (code != kDbOk) return code;
-  DbSessionImpl* s = NewSession(conn, path);
+  DbSessionImpl* s = NewSession(std::move(conn), path);
   s->server = server;
   s->user = user;
   s->database = database;
@@ -301,11 +294,10 @@ DbCode DbSe_SeCreateHSrch(std::string_view server, std::string_view user,
             sodium_memcmp(digest, st.passwordDigest, sizeof digest) == 0;
   }
   if (!known) {   // not the session's own log-in: check it in full
-    sqlite3* conn = nullptr;
+    std::unique_ptr<DbConnection> conn;
     std::string path;
     code = OpenChecked(server, user, password, conn, path, msg);
     if (code != kDbOk) return code;
-    CloseConnection(conn);
   }
   out = new SearchImpl{target, std::string(user), std::string(database)};
   return kDbOk;
@@ -333,7 +325,7 @@ DbCode DbUser_CheckPassword(HDb db, std::string_view user, std::string_view pass
                             DbMsg& msg) {
   SessionCall call(db, msg);
   if (call.code() != kDbOk) return call.code();
-  return CheckUser(db->conn, user, password, msg);
+  return CheckUser(*db->conn, user, password, msg);
 }
 
 DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege, bool& has,
@@ -341,22 +333,24 @@ DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege, boo
   has = false;
   SessionCall call(db, msg);
   if (call.code() != kDbOk) return call.code();
-  sqlite3_stmt* stmt = nullptr;
+  DbStatement* stmt = nullptr;
   const std::string sql =
       "SELECT 1 FROM pw_user_privilege p JOIN pw_user u ON u.user_name=p.user_name "
       "WHERE p.user_name=?1 AND p.privilege_number=?2 AND u.active<>0";
-  int rc = Cached(db, sql, stmt);
-  if (rc != SQLITE_OK) return Fail(db, rc, msg);
+  DbCode code = Cached(db, sql, stmt);
+  if (code != kDbOk) return Fail(db, code, msg);
   StmtReset reset(stmt);
-  sqlite3_bind_text(stmt, 1, user.data(), static_cast<int>(user.size()), SQLITE_TRANSIENT);
-  sqlite3_bind_int(stmt, 2, privilege);
-  rc = sqlite3_step(stmt);
-  if (rc == SQLITE_ROW) {
-    has = true;
-    return kDbOk;
+  stmt->BindText(1, user);
+  stmt->BindInt(2, privilege);
+  switch (stmt->Step()) {
+    case StepRc::kRow: has = true; return kDbOk;
+    case StepRc::kDone: return kDbOk;
+    default: return Fail(db, db->conn->ErrorCode(), msg);
   }
-  if (rc == SQLITE_DONE) return kDbOk;
-  return Fail(db, rc, msg);
 }
 
-sqlite3* DbSession_Connection(HDb db) { return db ? db->conn : nullptr; }
+void DbSession_SetStatementObserver(HDb db, std::function<void(std::string_view)> observer) {
+  if (db == nullptr) return;
+  SessionLock lock(db->mutex);
+  if (db->conn) db->conn->SetStatementObserver(std::move(observer));
+}

@@ -1,21 +1,17 @@
 // The session's plumbing: result codes and messages, opening a library
 // file, the statement cache, schema knowledge (table columns, keys, the
-// column-name type map) and the conversion of cells between SQLite and
+// column-name type map) and the conversion of cells between the engine and
 // Buckets.
 #include "host/db/DbSession.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <atomic>
-#include <chrono>
 #include <limits>
-#include <random>
-#include <thread>
 
 #include "host/sys/LbStr.h"
 
@@ -151,19 +147,6 @@ std::string QuoteId(std::string_view name) {
 
 // ---- codes and failures ---------------------------------------------------------------
 
-DbCode CodeFromSqlite(int rc) {
-  // A read snapshot that went stale before the write is a conflict of the
-  // same kind as a row changed since it was read.
-  if (rc == SQLITE_BUSY_SNAPSHOT) return kDbLocked;
-  switch (rc & 0xff) {
-    case SQLITE_OK: return kDbOk;
-    case SQLITE_BUSY: return kDbBusy;
-    case SQLITE_LOCKED: return kDbLocked;
-    case SQLITE_CONSTRAINT: return kDbConstraint;
-    default: return kDbError;
-  }
-}
-
 std::string ShortSql(std::string_view sql) {
   sql = Trim(sql);
   std::string out;
@@ -183,7 +166,7 @@ std::string ShortSql(std::string_view sql) {
 namespace {
 
 void NoteTransactionLoss(DbSessionImpl* s, DbCode code, std::string_view text) {
-  if (s->depth > 0 && sqlite3_get_autocommit(s->conn) && !s->txnLost) {
+  if (s->depth > 0 && !s->conn->InTransaction() && !s->txnLost) {
     s->txnLost = code == kDbOk ? DbCode{kDbError} : code;
     s->txnLostText = "The transaction was ended by an earlier failure (" + std::string(text) +
                      "); roll it back and try again.";
@@ -192,14 +175,13 @@ void NoteTransactionLoss(DbSessionImpl* s, DbCode code, std::string_view text) {
 
 }  // namespace
 
-DbCode Fail(DbSessionImpl* s, int rc, DbMsg& msg, std::string_view sql) {
-  std::string text = sqlite3_errmsg(s->conn);
+DbCode Fail(DbSessionImpl* s, DbCode code, DbMsg& msg, std::string_view sql) {
+  std::string text = s->conn->ErrorText();
   if (!sql.empty()) text += " [" + ShortSql(sql) + "]";
-  return FailText(s, rc, text, msg);
+  return FailText(s, code, text, msg);
 }
 
-DbCode FailText(DbSessionImpl* s, int rc, std::string_view text, DbMsg& msg) {
-  DbCode code = CodeFromSqlite(rc);
+DbCode FailText(DbSessionImpl* s, DbCode code, std::string_view text, DbMsg& msg) {
   if (code == kDbOk) code = kDbError;
   msg.Set(text);
   NoteTransactionLoss(s, code, text);
@@ -207,7 +189,7 @@ DbCode FailText(DbSessionImpl* s, int rc, std::string_view text, DbMsg& msg) {
 }
 
 DbCode Enter(DbSessionImpl* s, DbMsg& msg) {
-  if (s == nullptr || s->conn == nullptr) {
+  if (s == nullptr || !s->conn) {
     msg.Set("No database session.");
     return kDbMisuse;
   }
@@ -220,28 +202,27 @@ DbCode Enter(DbSessionImpl* s, DbMsg& msg) {
 
 // ---- statement cache ---------------------------------------------------------------------
 
-int Cached(DbSessionImpl* s, const std::string& sql, sqlite3_stmt*& out) {
+DbCode Cached(DbSessionImpl* s, const std::string& sql, DbStatement*& out) {
   if (auto it = s->stmtCache.find(sql); it != s->stmtCache.end()) {
-    out = it->second;
-    return SQLITE_OK;
+    out = it->second.get();
+    return kDbOk;
   }
   constexpr size_t kMaxCached = 200;
   if (s->stmtCache.size() >= kMaxCached) ClearStmtCache(s);
-  int rc = sqlite3_prepare_v3(s->conn, sql.c_str(), static_cast<int>(sql.size()),
-                              SQLITE_PREPARE_PERSISTENT, &out, nullptr);
-  if (rc != SQLITE_OK) return rc;
-  s->stmtCache.emplace(sql, out);
-  return SQLITE_OK;
+  std::unique_ptr<DbStatement> stmt;
+  DbCode code = s->conn->Prepare(sql, stmt, nullptr, true);
+  if (code != kDbOk) return code;
+  if (!stmt) return kDbMisuse;
+  out = stmt.get();
+  s->stmtCache.emplace(sql, std::move(stmt));
+  return kDbOk;
 }
 
-void ClearStmtCache(DbSessionImpl* s) {
-  for (auto& [sql, stmt] : s->stmtCache) sqlite3_finalize(stmt);
-  s->stmtCache.clear();
-}
+void ClearStmtCache(DbSessionImpl* s) { s->stmtCache.clear(); }
 
-DbCode Translate(std::string_view moduleSql, std::string& out, DbMsg& msg) {
+DbCode Translate(DbSessionImpl* s, std::string_view moduleSql, std::string& out, DbMsg& msg) {
   std::string error;
-  if (!SqlDialect_Translate(moduleSql, SqlBackend::Sqlite, out, error)) {
+  if (!SqlDialect_Translate(moduleSql, s->conn->Dialect(), out, error)) {
     msg.Set(error + " [" + ShortSql(moduleSql) + "]");
     return kDbError;
   }
@@ -251,11 +232,8 @@ DbCode Translate(std::string_view moduleSql, std::string& out, DbMsg& msg) {
 // ---- schema knowledge ------------------------------------------------------------------
 
 void RefreshSchema(DbSessionImpl* s) {
-  sqlite3_stmt* stmt = nullptr;
-  if (Cached(s, "PRAGMA schema_version", stmt) != SQLITE_OK) return;
-  StmtReset reset(stmt);
-  if (sqlite3_step(stmt) != SQLITE_ROW) return;
-  int64_t cookie = sqlite3_column_int64(stmt, 0);
+  int64_t cookie = 0;
+  if (s->conn->SchemaStamp(cookie) != kDbOk) return;
   if (cookie == s->schemaCookie) return;
   s->schemaCookie = cookie;
   s->tables.clear();
@@ -267,20 +245,16 @@ namespace {
 
 TableDef ReadTable(DbSessionImpl* s, std::string_view name) {
   TableDef t;
-  sqlite3_stmt* stmt = nullptr;
-  if (Cached(s, "SELECT name, type, pk FROM pragma_table_info(?1) ORDER BY cid", stmt) !=
-      SQLITE_OK)
-    return t;
-  StmtReset reset(stmt);
-  sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+  bool exists = false;
+  std::vector<DbTableColumn> columns;
+  if (s->conn->DescribeTable(name, exists, columns) != kDbOk) return t;
   std::vector<std::pair<int, std::string>> keys;
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
+  for (DbTableColumn& column : columns) {
     ColumnDef c;
-    c.name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    const unsigned char* decl = sqlite3_column_text(stmt, 1);
-    c.decl = decl ? reinterpret_cast<const char*>(decl) : "";
+    c.name = std::move(column.name);
+    c.decl = std::move(column.decl);
     c.type = TypeFromDecl(c.decl);
-    c.pk = sqlite3_column_int(stmt, 2);
+    c.pk = column.pk;
     if (c.pk > 0) keys.emplace_back(c.pk, c.name);
     t.columns.push_back(std::move(c));
   }
@@ -293,16 +267,7 @@ TableDef ReadTable(DbSessionImpl* s, std::string_view name) {
 void BuildNameTypes(DbSessionImpl* s) {
   s->nameTypesBuilt = true;
   std::vector<std::string> names;
-  {
-    Stmt stmt;
-    if (sqlite3_prepare_v2(s->conn,
-                           "SELECT name FROM sqlite_schema WHERE type IN ('table','view') "
-                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'",
-                           -1, &stmt.get(), nullptr) != SQLITE_OK)
-      return;
-    while (sqlite3_step(*stmt) == SQLITE_ROW)
-      names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(*stmt, 0)));
-  }
+  if (s->conn->TableNames(names) != kDbOk) return;
   std::map<std::string, bool, CaseLess> ambiguous;
   for (const std::string& name : names) {
     for (const ColumnDef& c : Table(s, name).columns) {
@@ -330,20 +295,6 @@ BktType NameType(DbSessionImpl* s, std::string_view column) {
 }
 
 // ---- cells ---------------------------------------------------------------------------------
-
-DbsValue ColumnValue(sqlite3_stmt* stmt, int c) {
-  switch (sqlite3_column_type(stmt, c)) {
-    case SQLITE_NULL: return DbsValue::Null();
-    case SQLITE_INTEGER: return DbsValue::Int(sqlite3_column_int64(stmt, c));
-    case SQLITE_FLOAT:
-      return DbsValue::Real(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
-    default: {
-      const char* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-      return DbsValue::Text(std::string_view(
-          text ? text : "", static_cast<size_t>(sqlite3_column_bytes(stmt, c))));
-    }
-  }
-}
 
 bool StoreCell(BktHandle bkt, int row, int col, const DbsValue& v, std::string& error) {
   if (v.IsNull()) {
@@ -449,15 +400,6 @@ bool CellForColumn(BktHandle bkt, int row, int col, const ColumnDef* def, DbsVal
   }
 }
 
-int Bind(sqlite3_stmt* stmt, int at, const DbsValue& v) {
-  switch (v.kind) {
-    case DbsValue::Kind::Null: return sqlite3_bind_null(stmt, at);
-    case DbsValue::Kind::Int: return sqlite3_bind_int64(stmt, at, v.i);
-    default:
-      return sqlite3_bind_text(stmt, at, v.s.data(), static_cast<int>(v.s.size()),
-                               SQLITE_TRANSIENT);
-  }
-}
 
 // ---- opening ----------------------------------------------------------------------------
 
@@ -467,49 +409,22 @@ std::string PathOfTarget(std::string_view target) {
   return std::string(target);
 }
 
-void CloseConnection(sqlite3* conn) {
-  if (conn) sqlite3_close_v2(conn);
-}
-
 namespace {
 
 std::atomic<uint64_t> lockWaits{0}, lockWaitUs{0}, retries{0};
 
-// SQLite's own busy wait sleeps longer and longer (up to 100 ms a time), so
-// a writer that keeps missing the moment the lock is free can starve while
-// others get in. Short sleeps with jitter keep the waiters fair.
-int WaitWhileBusy(void* timeoutMs, int count) {
-  using Clock = std::chrono::steady_clock;
-  thread_local Clock::time_point start;
-  thread_local std::minstd_rand random(static_cast<unsigned>(
-      std::random_device{}() ^ static_cast<unsigned>(getpid())));
-  if (count == 0) {
-    start = Clock::now();
-    ++lockWaits;
-  }
-  const auto limit = std::chrono::milliseconds(reinterpret_cast<intptr_t>(timeoutMs));
-  if (Clock::now() - start >= limit) return 0;
-  const int most = std::min(1 + count, 8);   // ms
-  const auto pause = std::chrono::microseconds(500 + random() % static_cast<unsigned>(most * 1000));
-  std::this_thread::sleep_for(pause);
-  lockWaitUs += static_cast<uint64_t>(pause.count());
-  return 1;
-}
-
 }  // namespace
+
+void NoteLockWait(uint64_t sleptUs, bool first) {
+  if (first) ++lockWaits;
+  lockWaitUs += sleptUs;
+}
 
 void CountRetry() { ++retries; }
 
-void SetBusyTimeout(sqlite3* conn, int ms) {
-  if (ms <= 0) {
-    sqlite3_busy_handler(conn, nullptr, nullptr);
-    return;
-  }
-  sqlite3_busy_handler(conn, WaitWhileBusy, reinterpret_cast<void*>(static_cast<intptr_t>(ms)));
-}
-
-DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& msg) {
-  out = nullptr;
+DbCode OpenLibrary(const std::string& path, std::unique_ptr<DbConnection>& out, int& version,
+                   DbMsg& msg) {
+  out.reset();
   version = 0;
   const std::string prefix = "Cannot open database '" + path + "': ";
   struct stat st {};
@@ -521,24 +436,20 @@ DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& 
     msg.Set(prefix + "not a file.");
     return kDbCannotOpen;
   }
-  sqlite3* conn = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READWRITE, nullptr);
-  if (rc != SQLITE_OK) {
-    msg.Set(prefix + (conn ? sqlite3_errmsg(conn) : sqlite3_errstr(rc)));
-    CloseConnection(conn);
+  std::unique_ptr<DbConnection> conn;
+  std::string error;
+  if (DbEngine_Open(path, false, conn, error) != kDbOk) {
+    msg.Set(prefix + error);
     return kDbCannotOpen;
   }
-  sqlite3_extended_result_codes(conn, 1);
-  SetBusyTimeout(conn, kDefaultBusyTimeoutMs);
 
   // The version is read before any setting is changed, so a file that is
   // not ours is never written to.
   bool isLibrary = false;
-  std::string error;
-  rc = Database_ReadVersion(conn, version, isLibrary, error);
+  DbCode rc = Database_ReadVersion(*conn, version, isLibrary, error);
   DbCode code = kDbOk;
-  if (rc != SQLITE_OK) {
-    code = CodeFromSqlite(rc);
+  if (rc != kDbOk) {
+    code = rc;
     if (code != kDbBusy && code != kDbLocked) code = kDbCannotOpen;
     msg.Set(prefix + error);
   } else if (!isLibrary) {
@@ -549,21 +460,13 @@ DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& 
     msg.Set("'" + path + "' schema version " + std::to_string(version) +
             " is newer than this program (" + std::to_string(Database_SchemaVersion()) + ").");
   } else {
-    for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA foreign_keys=ON",
-                               "PRAGMA synchronous=NORMAL"}) {
-      rc = Database_Exec(conn, pragma, {}, error);
-      if (rc != SQLITE_OK) {
-        code = CodeFromSqlite(rc) == kDbBusy ? DbCode{kDbBusy} : DbCode{kDbCannotOpen};
-        msg.Set(prefix + error);
-        break;
-      }
+    if (conn->Configure() != kDbOk) {
+      code = conn->ErrorCode() == kDbBusy ? DbCode{kDbBusy} : DbCode{kDbCannotOpen};
+      msg.Set(prefix + conn->ErrorText());
     }
   }
-  if (code != kDbOk) {
-    CloseConnection(conn);
-    return code;
-  }
-  out = conn;
+  if (code != kDbOk) return code;
+  out = std::move(conn);
   return kDbOk;
 }
 

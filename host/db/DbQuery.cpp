@@ -25,8 +25,9 @@ class RowSource {
  public:
   virtual ~RowSource() = default;
   const std::vector<DbsColumn>& Columns() const { return columns_; }
-  // SQLITE_ROW with `row` filled, SQLITE_DONE at the end, else the failure.
-  virtual int Next(std::vector<DbsValue>& row) = 0;
+  // kRow with `row` filled, kDone at the end, else kFailed (the
+  // connection has the code and text).
+  virtual StepRc Next(std::vector<DbsValue>& row) = 0;
   // Whether Next has reported the end.
   bool Exhausted() const { return exhausted_; }
 
@@ -37,40 +38,35 @@ class RowSource {
 
 class StmtSource : public RowSource {
  public:
-  explicit StmtSource(sqlite3_stmt* stmt) : stmt_(stmt) {
-    auto text = [](const char* s) { return std::string(s ? s : ""); };
-    for (int c = 0, n = sqlite3_column_count(stmt); c < n; ++c)
-      columns_.push_back(DbsColumn{text(sqlite3_column_name(stmt, c)),
-                                   text(sqlite3_column_decltype(stmt, c)),
-                                   text(sqlite3_column_table_name(stmt, c)),
-                                   text(sqlite3_column_origin_name(stmt, c))});
+  explicit StmtSource(DbStatement* stmt) : stmt_(stmt) {
+    for (int c = 0, n = stmt->ColumnCount(); c < n; ++c) columns_.push_back(stmt->Column(c));
   }
-  int Next(std::vector<DbsValue>& row) override {
-    int rc = sqlite3_step(stmt_);
-    if (rc != SQLITE_ROW) {
-      exhausted_ = rc == SQLITE_DONE;
+  StepRc Next(std::vector<DbsValue>& row) override {
+    StepRc rc = stmt_->Step();
+    if (rc != StepRc::kRow) {
+      exhausted_ = rc == StepRc::kDone;
       return rc;
     }
     row.resize(columns_.size());
-    for (size_t c = 0; c < columns_.size(); ++c) row[c] = ColumnValue(stmt_, static_cast<int>(c));
-    return SQLITE_ROW;
+    for (size_t c = 0; c < columns_.size(); ++c) row[c] = stmt_->Value(static_cast<int>(c));
+    return StepRc::kRow;
   }
 
  private:
-  sqlite3_stmt* stmt_;
+  DbStatement* stmt_;
 };
 
 class SetSource : public RowSource {
  public:
   explicit SetSource(const DbsResultSet& set) : set_(set) { columns_ = set.columns; }
-  int Next(std::vector<DbsValue>& row) override {
+  StepRc Next(std::vector<DbsValue>& row) override {
     if (next_ >= set_.rows.size()) {
       exhausted_ = true;
-      return SQLITE_DONE;
+      return StepRc::kDone;
     }
     row = set_.rows[next_++];
     row.resize(columns_.size());
-    return SQLITE_ROW;
+    return StepRc::kRow;
   }
 
  private:
@@ -122,10 +118,10 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& lo
   // Rows read ahead until every undecided column has shown a value.
   std::vector<std::vector<DbsValue>> ahead;
   std::vector<DbsValue> row;
-  int rc = SQLITE_ROW;
+  StepRc rc = StepRc::kRow;
   while (!undecided.empty()) {
     rc = src.Next(row);
-    if (rc != SQLITE_ROW) break;
+    if (rc != StepRc::kRow) break;
     ahead.push_back(row);
     std::erase_if(undecided, [&](size_t c) {
       switch (row[c].kind) {
@@ -137,8 +133,8 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& lo
       return true;
     });
   }
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(s, rc, msg);
-  bool ended = rc == SQLITE_DONE;
+  if (rc == StepRc::kFailed) return Fail(s, s->conn->ErrorCode(), msg);
+  bool ended = rc == StepRc::kDone;
 
   bool created = false;
   if (load.mode == kLoadCreate) {
@@ -186,8 +182,8 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& lo
   if (ended) return kDbOk;
   while (!full()) {
     rc = src.Next(row);
-    if (rc == SQLITE_DONE) break;
-    if (rc != SQLITE_ROW) return failLoad(Fail(s, rc, msg));
+    if (rc == StepRc::kDone) break;
+    if (rc != StepRc::kRow) return failLoad(Fail(s, s->conn->ErrorCode(), msg));
     if (!add(row)) return failLoad(kDbError);
   }
   return kDbOk;
@@ -200,25 +196,28 @@ DbCode Load(DbSessionImpl* s, RowSource& src, BktHandle& bkt, const LoadSpec& lo
 // statement again would run it twice).
 template <typename F>
 DbCode RunStatements(DbSessionImpl* s, const std::string& sql, DbMsg& msg, F&& onRows) {
-  const char* tail = sql.c_str();
-  const char* end = tail + sql.size();
-  while (tail < end) {
-    Stmt stmt;
-    const char* next = nullptr;
-    int rc = sqlite3_prepare_v2(s->conn, tail, static_cast<int>(end - tail), &stmt.get(), &next);
-    if (rc != SQLITE_OK) return Fail(s, rc, msg, std::string_view(tail, end - tail));
-    std::string_view text(tail, next - tail);
-    tail = next;
-    if (*stmt == nullptr) continue;   // blanks or a comment
-    if (sqlite3_column_count(*stmt) > 0) {
+  std::string_view rest(sql);
+  while (!rest.empty()) {
+    std::unique_ptr<DbStatement> stmt;
+    size_t used = 0;
+    DbCode code = s->conn->Prepare(rest, stmt, &used);
+    if (code != kDbOk) return Fail(s, code, msg, rest);
+    std::string_view text = rest.substr(0, used);
+    rest.remove_prefix(std::min(used, rest.size()));
+    if (!stmt) {   // blanks or a comment
+      if (used == 0) break;
+      continue;
+    }
+    if (stmt->ColumnCount() > 0) {
       bool finished = false;
-      DbCode code = onRows(*stmt, text, finished);
+      code = onRows(stmt.get(), text, finished);
       if (code != kDbOk) return code;
-      if (finished || sqlite3_stmt_readonly(*stmt)) continue;
+      if (finished || stmt->ReadOnly()) continue;
     }
-    while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+    StepRc rc;
+    while ((rc = stmt->Step()) == StepRc::kRow) {
     }
-    if (rc != SQLITE_DONE) return Fail(s, rc, msg, text);
+    if (rc != StepRc::kDone) return Fail(s, s->conn->ErrorCode(), msg, text);
   }
   return kDbOk;
 }
@@ -244,11 +243,11 @@ DbCode LoadCommand(DbSessionImpl* s, std::string_view text, BktHandle& bkt, cons
     return Load(s, src, bkt, load, msg);
   }
   std::string sql;
-  code = Translate(text, sql, msg);
+  code = Translate(s, text, sql, msg);
   if (code != kDbOk) return code;
   bool loaded = false;
   code = RunStatements(s, sql, msg,
-                       [&](sqlite3_stmt* stmt, std::string_view, bool& finished) -> DbCode {
+                       [&](DbStatement* stmt, std::string_view, bool& finished) -> DbCode {
                          if (loaded) return kDbOk;
                          loaded = true;
                          StmtSource src(stmt);
@@ -267,17 +266,17 @@ DbCode RunToResults(DbSessionImpl* s, std::string_view text, std::string_view pa
   DbCode code = CallProcedure(s, text, params, isCall, results, msg);
   if (isCall) return code;
   std::string sql;
-  code = Translate(text, sql, msg);
+  code = Translate(s, text, sql, msg);
   if (code != kDbOk) return code;
   return RunStatements(
-      s, sql, msg, [&](sqlite3_stmt* stmt, std::string_view sqlText, bool& finished) -> DbCode {
+      s, sql, msg, [&](DbStatement* stmt, std::string_view sqlText, bool& finished) -> DbCode {
         StmtSource src(stmt);
         DbsResultSet set;
         set.columns = src.Columns();
         std::vector<DbsValue> row;
-        int rc;
-        while ((rc = src.Next(row)) == SQLITE_ROW) set.rows.push_back(row);
-        if (rc != SQLITE_DONE) return Fail(s, rc, msg, sqlText);
+        StepRc rc;
+        while ((rc = src.Next(row)) == StepRc::kRow) set.rows.push_back(row);
+        if (rc != StepRc::kDone) return Fail(s, s->conn->ErrorCode(), msg, sqlText);
         finished = true;
         results.push_back(std::move(set));
         return kDbOk;
@@ -399,8 +398,8 @@ DbCode CallProcedure(DbSessionImpl* s, std::string_view text, std::string_view p
     msg.Set(name + ": " + error);
     return kDbError;
   }
-  int rc = proc(s->conn, values, results, error);
-  if (rc != SQLITE_OK) return FailText(s, rc, name + ": " + error, msg);
+  DbCode rc = proc(*s->conn, values, results, error);
+  if (rc != kDbOk) return FailText(s, rc, name + ": " + error, msg);
   return kDbOk;
 }
 

@@ -59,17 +59,14 @@ bool IsKey(const std::vector<Bound>& keys, int col) {
 // Runs cached `sql` with `values`; `changes` gets the rows changed.
 DbCode Run(DbSessionImpl* s, const std::string& sql, const std::vector<DbsValue>& values,
            int& changes, DbMsg& msg) {
-  sqlite3_stmt* stmt = nullptr;
-  int rc = Cached(s, sql, stmt);
-  if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
+  DbStatement* stmt = nullptr;
+  DbCode code = Cached(s, sql, stmt);
+  if (code != kDbOk) return Fail(s, code, msg, sql);
   StmtReset reset(stmt);
-  for (size_t n = 0; n < values.size(); ++n) {
-    rc = Bind(stmt, static_cast<int>(n + 1), values[n]);
-    if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
-  }
-  rc = sqlite3_step(stmt);
-  if (rc != SQLITE_DONE) return Fail(s, rc, msg, sql);
-  changes = sqlite3_changes(s->conn);
+  code = stmt->BindAll(values);
+  if (code != kDbOk) return Fail(s, code, msg, sql);
+  if (stmt->Step() != StepRc::kDone) return Fail(s, s->conn->ErrorCode(), msg, sql);
+  changes = static_cast<int>(s->conn->Changes());
   return kDbOk;
 }
 
@@ -121,14 +118,14 @@ DbCode RowExists(DbSessionImpl* s, std::string_view table, const std::vector<Bou
   std::vector<DbsValue> values;
   DbCode code = WhereKeys(keys, bkt, row, sql, values, msg);
   if (code != kDbOk) return code;
-  sqlite3_stmt* stmt = nullptr;
-  int rc = Cached(s, sql, stmt);
-  if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
+  DbStatement* stmt = nullptr;
+  code = Cached(s, sql, stmt);
+  if (code != kDbOk) return Fail(s, code, msg, sql);
   StmtReset reset(stmt);
-  for (size_t n = 0; n < values.size(); ++n) Bind(stmt, static_cast<int>(n + 1), values[n]);
-  rc = sqlite3_step(stmt);
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(s, rc, msg, sql);
-  exists = rc == SQLITE_ROW;
+  stmt->BindAll(values);
+  StepRc rc = stmt->Step();
+  if (rc == StepRc::kFailed) return Fail(s, s->conn->ErrorCode(), msg, sql);
+  exists = rc == StepRc::kRow;
   return kDbOk;
 }
 
@@ -172,15 +169,16 @@ void MarkSaved(BktHandle bkt, int row) {
 // `moduleSql` run to its end, the session entered.
 DbCode RawStatement(DbSessionImpl* s, const std::string& moduleSql, DbMsg& msg) {
   std::string sql;
-  DbCode code = Translate(moduleSql, sql, msg);
+  DbCode code = Translate(s, moduleSql, sql, msg);
   if (code != kDbOk) return code;
-  Stmt stmt;
-  int rc = sqlite3_prepare_v2(s->conn, sql.c_str(), static_cast<int>(sql.size()), &stmt.get(),
-                              nullptr);
-  if (rc != SQLITE_OK) return Fail(s, rc, msg, sql);
-  while ((rc = sqlite3_step(*stmt)) == SQLITE_ROW) {
+  std::unique_ptr<DbStatement> stmt;
+  code = s->conn->Prepare(sql, stmt);
+  if (code != kDbOk) return Fail(s, code, msg, sql);
+  if (!stmt) return FailText(s, kDbMisuse, "Empty statement.", msg);
+  StepRc rc;
+  while ((rc = stmt->Step()) == StepRc::kRow) {
   }
-  return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(s, rc, msg, sql);
+  return rc == StepRc::kDone ? DbCode{kDbOk} : Fail(s, s->conn->ErrorCode(), msg, sql);
 }
 
 }  // namespace
@@ -219,7 +217,7 @@ DbCode _DbxInsertRow(HDb db, std::string_view table, BktHandle bkt, int row, int
     int col = _BktGetColNum(bkt, key->name);
     if (col && EqualNoCase(key->decl, "INTEGER") && _ColIsNull(bkt, row, col) &&
         _BktGetColType(bkt, col) == kColInt32)
-      _ColSetInt(bkt, row, col, static_cast<int32_t>(sqlite3_last_insert_rowid(db->conn)));
+      _ColSetInt(bkt, row, col, static_cast<int32_t>(db->conn->LastInsertKey()));
   }
   MarkSaved(bkt, row);
   return kDbOk;

@@ -7,16 +7,18 @@ namespace {
 
 using namespace pwdb;
 
-// Steps a cached statement once; SQLITE_ROW / SQLITE_DONE or the failure.
-int StepOnce(DbSessionImpl* s, const std::string& sql, const std::vector<DbsValue>& values,
-             sqlite3_stmt*& stmt) {
-  int rc = Cached(s, sql, stmt);
-  if (rc != SQLITE_OK) return rc;
-  for (size_t n = 0; n < values.size(); ++n) {
-    rc = Bind(stmt, static_cast<int>(n + 1), values[n]);
-    if (rc != SQLITE_OK) return rc;
-  }
-  return sqlite3_step(stmt);
+// Steps a cached statement once: kRow, kDone, or kFailed with the code in
+// Failure(s).
+StepRc StepOnce(DbSessionImpl* s, const std::string& sql, const std::vector<DbsValue>& values,
+                DbStatement*& stmt) {
+  stmt = nullptr;
+  if (Cached(s, sql, stmt) != kDbOk || stmt->BindAll(values) != kDbOk) return StepRc::kFailed;
+  return stmt->Step();
+}
+
+DbCode Failure(DbSessionImpl* s) {
+  DbCode code = s->conn->ErrorCode();
+  return code == kDbOk ? DbCode{kDbError} : code;
 }
 
 // The next free key inside the current transaction (which holds the write
@@ -33,35 +35,35 @@ DbCode NextKey(DbSessionImpl* s, std::string_view keyTable, std::string_view dat
   // Without a data table the key is not checked against one.
   const bool validate = !dataTable.empty() && !keyColumn.empty();
   for (;;) {
-    sqlite3_stmt* stmt = nullptr;
+    DbStatement* stmt = nullptr;
     int64_t candidate = 0;
     bool found = false;
     {
-      int rc = StepOnce(s, take, {name}, stmt);
+      StepRc rc = StepOnce(s, take, {name}, stmt);
       StmtReset reset(stmt);
-      if (rc == SQLITE_ROW) {
+      if (rc == StepRc::kRow) {
         found = true;
-        candidate = sqlite3_column_int64(stmt, 0);
+        candidate = stmt->Int(0);
         // RETURNING rows are all produced by the first step; finish it.
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        while ((rc = stmt->Step()) == StepRc::kRow) {
         }
       }
-      if (rc != SQLITE_DONE) return Fail(s, rc, msg, take);
+      if (rc != StepRc::kDone) return Fail(s, Failure(s), msg, take);
     }
     if (!found) {
       // No row yet for this key name: start after the highest key in use.
       candidate = 1;
       if (validate) {
-        int rc = StepOnce(s, maxUsed, {}, stmt);
+        StepRc rc = StepOnce(s, maxUsed, {}, stmt);
         StmtReset reset(stmt);
-        if (rc != SQLITE_ROW) return Fail(s, rc, msg, maxUsed);
-        candidate = sqlite3_column_int64(stmt, 0);
+        if (rc != StepRc::kRow) return Fail(s, Failure(s), msg, maxUsed);
+        candidate = stmt->Int(0);
       }
-      sqlite3_stmt* insert = nullptr;
-      int rc = StepOnce(s, "INSERT INTO pw_key(key_table, next_key) VALUES(?1, ?2)",
+      DbStatement* insert = nullptr;
+      StepRc rc = StepOnce(s, "INSERT INTO pw_key(key_table, next_key) VALUES(?1, ?2)",
                     {name, DbsValue::Int(candidate + 1)}, insert);
       StmtReset resetInsert(insert);
-      if (rc != SQLITE_DONE) return Fail(s, rc, msg);
+      if (rc != StepRc::kDone) return Fail(s, Failure(s), msg);
     }
     if (candidate > INT32_MAX || candidate < 1) {
       msg.Set("The keys of '" + std::string(keyTable) + "' are used up.");
@@ -71,19 +73,19 @@ DbCode NextKey(DbSessionImpl* s, std::string_view keyTable, std::string_view dat
       key = static_cast<int32_t>(candidate);
       return kDbOk;
     }
-    int rc = StepOnce(s, used, {DbsValue::Int(candidate)}, stmt);
+    StepRc rc = StepOnce(s, used, {DbsValue::Int(candidate)}, stmt);
     StmtReset reset(stmt);
-    if (rc == SQLITE_DONE) {
+    if (rc == StepRc::kDone) {
       key = static_cast<int32_t>(candidate);
       return kDbOk;
     }
-    if (rc != SQLITE_ROW) return Fail(s, rc, msg, used);
+    if (rc != StepRc::kRow) return Fail(s, Failure(s), msg, used);
     // Taken already (written without the generator): skip past every used key.
-    sqlite3_stmt* bump = nullptr;
+    DbStatement* bump = nullptr;
     rc = StepOnce(s, "UPDATE pw_key SET next_key=max(next_key, (" + maxUsed + ")) WHERE key_table=?1",
                   {name}, bump);
     StmtReset resetBump(bump);
-    if (rc != SQLITE_DONE) return Fail(s, rc, msg);
+    if (rc != StepRc::kDone) return Fail(s, Failure(s), msg);
   }
 }
 
@@ -97,16 +99,12 @@ DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view 
   if (db->depth > 0) return NextKey(db, keyTable, dataTable, keyColumn, key, msg);
   // Outside a transaction: a short one of its own that takes the write lock
   // at once, so two programs never read the same next key.
-  int rc = sqlite3_exec(db->conn, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return Fail(db, rc, msg);
-  DbCode code = NextKey(db, keyTable, dataTable, keyColumn, key, msg);
-  if (code == kDbOk) {
-    rc = sqlite3_exec(db->conn, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) code = Fail(db, rc, msg);
-  }
+  DbCode code = db->conn->Begin();
+  if (code != kDbOk) return Fail(db, code, msg);
+  code = NextKey(db, keyTable, dataTable, keyColumn, key, msg);
+  if (code == kDbOk && (code = db->conn->Commit()) != kDbOk) code = Fail(db, code, msg);
   if (code != kDbOk) {
-    if (!sqlite3_get_autocommit(db->conn))
-      sqlite3_exec(db->conn, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (db->conn->InTransaction()) db->conn->Rollback();
     key = 0;
   }
   return code;
@@ -122,13 +120,13 @@ DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
   const std::string sql =
       "INSERT INTO statistics_event(stat_code, user_name, event_date, event_time, location) "
       "VALUES(?1,?2,?3,?4,?5)";
-  sqlite3_stmt* stmt = nullptr;
-  int rc = StepOnce(db, sql,
+  DbStatement* stmt = nullptr;
+  StepRc rc = StepOnce(db, sql,
                     {DbsValue::Text(statCode), DbsValue::Text(db->user), DbsValue::Int(date),
                      DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location)},
                     stmt);
   StmtReset reset(stmt);
-  return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(db, rc, msg);
+  return rc == StepRc::kDone ? DbCode{kDbOk} : Fail(db, Failure(db), msg);
 }
 
 DbCode DbStat_LogStat(HDb db, int32_t statClass, std::string_view eventCode, Dec64 value,
@@ -143,15 +141,15 @@ DbCode DbStat_LogStat(HDb db, int32_t statClass, std::string_view eventCode, Dec
   const std::string sql =
       "INSERT INTO statistics_event(stat_code, user_name, event_date, event_time, location, "
       "stat_class, value, key_value) VALUES(?1,?2,?3,?4,?5,?6,?7,?8)";
-  sqlite3_stmt* stmt = nullptr;
-  int rc = StepOnce(db, sql,
+  DbStatement* stmt = nullptr;
+  StepRc rc = StepOnce(db, sql,
                     {DbsValue::Text(eventCode), DbsValue::Text(db->user), DbsValue::Int(date),
                      DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location),
                      DbsValue::Int(statClass), DbsValue::Int(value.raw),
                      key != 0 ? DbsValue::Int(key) : DbsValue::Null()},
                     stmt);
   StmtReset reset(stmt);
-  return rc == SQLITE_DONE ? DbCode{kDbOk} : Fail(db, rc, msg, sql);
+  return rc == StepRc::kDone ? DbCode{kDbOk} : Fail(db, Failure(db), msg, sql);
 }
 
 std::string DbSer_NormalizeIndexValue(std::string_view value) {
@@ -177,16 +175,16 @@ DbCode DbSer_SearchDupIndex(HDb db, std::string_view index, std::string_view val
   const std::string sql =
       "SELECT DISTINCT \"bib#\" FROM bib_index WHERE index_name=?1 "
       "AND norm_value=?2 ORDER BY \"bib#\"";
-  sqlite3_stmt* stmt = nullptr;
-  int rc = StepOnce(db, sql, {DbsValue::Text(index), DbsValue::Text(wanted)}, stmt);
+  DbStatement* stmt = nullptr;
+  StepRc rc = StepOnce(db, sql, {DbsValue::Text(index), DbsValue::Text(wanted)}, stmt);
   StmtReset reset(stmt);
-  while (rc == SQLITE_ROW) {
-    bibs.push_back(static_cast<int32_t>(sqlite3_column_int64(stmt, 0)));
-    rc = sqlite3_step(stmt);
+  while (rc == StepRc::kRow) {
+    bibs.push_back(static_cast<int32_t>(stmt->Int(0)));
+    rc = stmt->Step();
   }
-  if (rc != SQLITE_DONE) {
+  if (rc != StepRc::kDone) {
     bibs.clear();
-    return Fail(db, rc, msg, sql);
+    return Fail(db, Failure(db), msg, sql);
   }
   return kDbOk;
 }
@@ -197,9 +195,10 @@ DbCode _DbLoadMarcMap(HDb db, MarcMap& out, DbMsg& msg) {
   if (call.code() != kDbOk) return call.code();
   DbsResultSet rs;
   std::string error;
-  int rc = Database_Query(db->conn, "SELECT field, tag, subfields FROM pw_marc_map ORDER BY field",
-                          {}, rs, error);
-  if (rc != SQLITE_OK) return FailText(db, rc, error, msg);
+  DbCode rc = Database_Query(*db->conn,
+                             "SELECT field, tag, subfields FROM pw_marc_map ORDER BY field", {},
+                             rs, error);
+  if (rc != kDbOk) return FailText(db, rc, error, msg);
   for (auto& row : rs.rows) out.push_back(MarcMapEntry{row[0].s, row[1].s, row[2].s});
   return kDbOk;
 }

@@ -6,10 +6,9 @@
 // interface and the import thread); the helpers below expect it held.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "database/Database.h"
+#include "host/db/DbEngine.h"
 #include "host/db/PwDb.h"
 #include "host/db/SqlDialect.h"
 
@@ -52,59 +52,39 @@ struct TableDef {
   const ColumnDef* Find(std::string_view column) const;
 };
 
-// Finalizes an uncached statement when the holder leaves scope.
-class Stmt {
- public:
-  Stmt() = default;
-  ~Stmt() { sqlite3_finalize(stmt_); }
-  Stmt(const Stmt&) = delete;
-  Stmt& operator=(const Stmt&) = delete;
-  sqlite3_stmt*& get() { return stmt_; }
-  sqlite3_stmt* operator*() const { return stmt_; }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
-// Resets a cached statement (and drops its bindings) when the holder leaves
-// scope, so the cache never keeps a read open.
+// Rewinds a cached statement (and drops its bindings) when the holder
+// leaves scope, so the cache never keeps a read open.
 class StmtReset {
  public:
-  explicit StmtReset(sqlite3_stmt* s) : stmt_(s) {}
+  explicit StmtReset(DbStatement* s) : stmt_(s) {}
   ~StmtReset() {
-    if (stmt_) {
-      sqlite3_reset(stmt_);
-      sqlite3_clear_bindings(stmt_);
-    }
+    if (stmt_) stmt_->Reset();
   }
   StmtReset(const StmtReset&) = delete;
   StmtReset& operator=(const StmtReset&) = delete;
 
  private:
-  sqlite3_stmt* stmt_;
+  DbStatement* stmt_;
 };
 
 // ---- opening a library database (session and admin tools) ---------------------------
 // Opens an existing file read-write (never creates one), checks it is a
 // library database of this program's version or older, and sets the
-// connection up (WAL, foreign keys, the busy wait of SetBusyTimeout with
-// kDefaultBusyTimeoutMs, synchronous NORMAL). `version` gets the file's schema version; an older one is left
-// for the caller to upgrade. On failure nothing stays open.
-DbCode OpenLibrary(const std::string& path, sqlite3*& out, int& version, DbMsg& msg);
-void CloseConnection(sqlite3* conn);
+// connection up (WAL, foreign keys, the busy wait of kDefaultBusyTimeoutMs,
+// synchronous NORMAL). `version` gets the file's schema version; an older
+// one is left for the caller to upgrade. On failure nothing stays open.
+DbCode OpenLibrary(const std::string& path, std::unique_ptr<DbConnection>& out, int& version,
+                   DbMsg& msg);
 
-// A statement that meets another connection's lock waits for it, polling
-// every few milliseconds (with jitter, so waiting workstations do not wake
-// in step), for at most `ms` milliseconds; then it fails with SQLITE_BUSY.
 constexpr int kDefaultBusyTimeoutMs = kDbBusyTimeoutMs;
-void SetBusyTimeout(sqlite3* conn, int ms);
+// Records one wait for another connection's lock (`first` at its start)
+// and the time slept, for _DbGetConflictStats.
+void NoteLockWait(uint64_t sleptUs, bool first);
 // Counts a retry for _DbGetConflictStats.
 void CountRetry();
 // Path of a resolved target ("sqlite:/x/y.db" or "/x/y.db").
 std::string PathOfTarget(std::string_view target);
 
-// The session's code for SQLite result `rc` (extended codes allowed).
-DbCode CodeFromSqlite(int rc);
 // SQL text shortened for a message.
 std::string ShortSql(std::string_view sql);
 
@@ -112,7 +92,9 @@ std::string ShortSql(std::string_view sql);
 
 struct DbSessionImpl {
   std::recursive_mutex mutex;
-  sqlite3* conn = nullptr;
+  // The engine connection; every statement cached below refers to it, so
+  // the cache is cleared before it is closed.
+  std::unique_ptr<pwdb::DbConnection> conn;
   std::string path;      // the database file
   std::string server;    // as given at log-in
   std::string user;
@@ -120,7 +102,7 @@ struct DbSessionImpl {
 
   // Transactions: `depth` counts open levels (1 = BEGIN IMMEDIATE, deeper =
   // SAVEPOINT lvlN). `txnLost` is the code of the failure after which the
-  // transaction is gone (SQLite ended it, or its BEGIN never got the write
+  // transaction is gone (the engine ended it, or its BEGIN never got the write
   // lock), with `txnLostText` saying why: further statements are refused
   // with them until the caller rolls back to level 0.
   int depth = 0;
@@ -146,7 +128,7 @@ struct DbSessionImpl {
   std::map<std::string, pwdb::BktType, pwdb::CaseLess> nameTypes;
 
   // Prepared statements of the session's own SQL (row writes, key generator).
-  std::unordered_map<std::string, sqlite3_stmt*> stmtCache;
+  std::unordered_map<std::string, std::unique_ptr<pwdb::DbStatement>> stmtCache;
 
   // A log-in (not a clone): holds the view definitions until its log-out.
   bool holdsViews = false;
@@ -157,7 +139,7 @@ namespace pwdb {
 using SessionLock = std::lock_guard<std::recursive_mutex>;
 
 // Before a call runs statements: refuses an empty handle, ends a transaction
-// whose COMMIT failed, refuses statements inside a transaction SQLite ended.
+// whose COMMIT failed, refuses statements inside a transaction the engine ended.
 DbCode Enter(DbSessionImpl* s, DbMsg& msg);
 
 // The start of an exported call that runs statements: holds the session's
@@ -178,18 +160,20 @@ class SessionCall {
   std::unique_lock<std::recursive_mutex> lock_;
   DbCode code_;
 };
-// Records a failed statement: the code for `rc`, SQLite's text (with the
+// Records a failed statement: `code`, the engine's text (with the
 // statement when given) in `msg`, and whether the transaction was lost.
-DbCode Fail(DbSessionImpl* s, int rc, DbMsg& msg, std::string_view sql = {});
-// Same with a text of our own instead of SQLite's.
-DbCode FailText(DbSessionImpl* s, int rc, std::string_view text, DbMsg& msg);
+DbCode Fail(DbSessionImpl* s, DbCode code, DbMsg& msg, std::string_view sql = {});
+// Same with a text of our own instead of the engine's.
+DbCode FailText(DbSessionImpl* s, DbCode code, std::string_view text, DbMsg& msg);
 
-// Statement cache of the session's own SQL; the statement stays prepared.
-int Cached(DbSessionImpl* s, const std::string& sql, sqlite3_stmt*& out);
+// Statement cache of the session's own SQL; the statement stays prepared
+// and belongs to the cache.
+DbCode Cached(DbSessionImpl* s, const std::string& sql, DbStatement*& out);
 void ClearStmtCache(DbSessionImpl* s);
 
-// Translates module SQL for SQLite; kDbError with the translator's text.
-DbCode Translate(std::string_view moduleSql, std::string& out, DbMsg& msg);
+// Translates module SQL for the session's engine; kDbError with the
+// translator's text.
+DbCode Translate(DbSessionImpl* s, std::string_view moduleSql, std::string& out, DbMsg& msg);
 
 // Schema knowledge (drops stale caches first).
 void RefreshSchema(DbSessionImpl* s);
@@ -197,19 +181,16 @@ const TableDef& Table(DbSessionImpl* s, std::string_view name);
 BktType NameType(DbSessionImpl* s, std::string_view column);
 std::string QuoteId(std::string_view name);
 
-// The cell of column `c` of the current row.
-DbsValue ColumnValue(sqlite3_stmt* stmt, int c);
 // Stores `v` into cell (row, col) of `bkt` converted to the column's type;
 // false with a message naming the column when it does not fit.
 bool StoreCell(BktHandle bkt, int row, int col, const DbsValue& v, std::string& error);
 // The value of cell (row, col) as the table column `def` stores it.
 bool CellForColumn(BktHandle bkt, int row, int col, const ColumnDef* def, DbsValue& out,
                    std::string& error);
-int Bind(sqlite3_stmt* stmt, int at, const DbsValue& v);
 
 // View definitions (DbView.cpp): read at log-in, made current, and held
 // until the matching release at log-out.
-DbCode LoadViewDefinitions(sqlite3* conn, DbMsg& msg);
+DbCode LoadViewDefinitions(DbConnection& conn, DbMsg& msg);
 void ReleaseViewDefinitions();
 
 // A procedure call: `text` names a registered procedure, alone or as

@@ -23,10 +23,6 @@ namespace {
 
 using namespace pwdb;
 
-int Exec(DbSessionImpl* s, const std::string& sql) {
-  return sqlite3_exec(s->conn, sql.c_str(), nullptr, nullptr, nullptr);
-}
-
 std::string Savepoint(int level) { return "lvl" + std::to_string(level); }
 
 void EndTransaction(DbSessionImpl* s) {
@@ -47,16 +43,15 @@ void _DbBeginTrans(HDb db) {
     ++db->depth;
     return;
   }
-  int rc = db->depth == 0 ? Exec(db, "BEGIN IMMEDIATE")
-                          : Exec(db, "SAVEPOINT " + Savepoint(db->depth + 1));
-  if (rc != SQLITE_OK) {
-    const DbCode code = CodeFromSqlite(rc);
-    db->txnLost = code == kDbOk ? DbCode{kDbError} : code;
+  const DbCode code = db->depth == 0 ? db->conn->Begin()
+                                      : db->conn->Savepoint(Savepoint(db->depth + 1));
+  if (code != kDbOk) {
+    db->txnLost = code;
     db->txnLostText =
         code == kDbBusy
             ? "The database is locked: another workstation kept it locked for more than " +
                   std::to_string(db->busyTimeoutMs) + " ms, so the transaction could not begin."
-            : std::string("The transaction could not begin: ") + sqlite3_errmsg(db->conn);
+            : "The transaction could not begin: " + db->conn->ErrorText();
     Lib_Trace("PwDb: begin failed: " + db->txnLostText);
   }
   ++db->depth;
@@ -79,22 +74,20 @@ DbCode _DbCommitTrans(HDb db, DbMsg& msg) {
     return code;
   }
   if (db->depth > 1) {
-    int rc = Exec(db, "RELEASE " + Savepoint(db->depth));
-    if (rc != SQLITE_OK) return Fail(db, rc, msg);
+    DbCode code = db->conn->ReleaseSavepoint(Savepoint(db->depth));
+    if (code != kDbOk) return Fail(db, code, msg);
     --db->depth;
     return kDbOk;
   }
-  int rc = Exec(db, "COMMIT");
-  if (rc == SQLITE_OK) {
+  DbCode code = db->conn->Commit();
+  if (code == kDbOk) {
     EndTransaction(db);
     return kDbOk;
   }
-  DbCode code = CodeFromSqlite(rc);
-  if (code == kDbOk) code = kDbError;
-  msg.Set(sqlite3_errmsg(db->conn));
+  msg.Set(db->conn->ErrorText());
   // The writes are lost either way; holding the lock while the caller
   // reports that would stop every other workstation.
-  if (!sqlite3_get_autocommit(db->conn)) Exec(db, "ROLLBACK");
+  if (db->conn->InTransaction()) db->conn->Rollback();
   EndTransaction(db);
   return code;
 }
@@ -110,19 +103,19 @@ DbCode _DbRollbackTrans(HDb db, std::string_view /*name*/, DbMsg& msg) {
     return kDbMisuse;
   }
   if (db->depth == 1) {
-    int rc = sqlite3_get_autocommit(db->conn) ? SQLITE_OK : Exec(db, "ROLLBACK");
+    DbCode code = db->conn->InTransaction() ? db->conn->Rollback() : DbCode{kDbOk};
     EndTransaction(db);
-    return rc == SQLITE_OK ? DbCode{kDbOk} : Fail(db, rc, msg);
+    return code == kDbOk ? DbCode{kDbOk} : Fail(db, code, msg);
   }
   if (db->txnLost != kDbOk) {   // already undone; just count down
     --db->depth;
     return kDbOk;
   }
   const std::string name = Savepoint(db->depth);
-  int rc = Exec(db, "ROLLBACK TO " + name);
-  if (rc == SQLITE_OK) rc = Exec(db, "RELEASE " + name);
+  DbCode code = db->conn->RollbackToSavepoint(name);
+  if (code == kDbOk) code = db->conn->ReleaseSavepoint(name);
   --db->depth;
-  return rc == SQLITE_OK ? DbCode{kDbOk} : Fail(db, rc, msg);
+  return code == kDbOk ? DbCode{kDbOk} : Fail(db, code, msg);
 }
 
 int _DbTransDepth(HDb db) {
@@ -135,7 +128,7 @@ void _DbSetBusyTimeout(HDb db, int ms) {
   if (db == nullptr) return;
   SessionLock lock(db->mutex);
   db->busyTimeoutMs = std::max(ms, 0);
-  if (db->conn) SetBusyTimeout(db->conn, db->busyTimeoutMs);
+  if (db->conn) db->conn->SetBusyTimeout(db->busyTimeoutMs);
 }
 
 void _DbConflictPause(int retry) {

@@ -106,7 +106,7 @@ bool Lookup(std::string_view viewName, char kind, BktHandle& bkt, int& row) {
 
 namespace pwdb {
 
-DbCode LoadViewDefinitions(sqlite3* conn, DbMsg& msg) {
+DbCode LoadViewDefinitions(DbConnection& conn, DbMsg& msg) {
   static const ColumnSpec kViews[kViewCols] = {
       {"view_name", kColText, 40},     {"kind", kColText, 1},
       {"source", kColText, 60},        {"key_columns", kColText, 120},
@@ -121,19 +121,19 @@ DbCode LoadViewDefinitions(sqlite3* conn, DbMsg& msg) {
   };
   DbsResultSet views, columns;
   std::string error;
-  int rc = Database_Query(conn,
+  DbCode rc = Database_Query(conn,
                           "SELECT view_name, kind, source, key_columns, where_clause, order_by, "
                           "caption, dialog_template, linked_view, search_first FROM pw_view "
                           "ORDER BY view_name",
                           {}, views, error);
-  if (rc == SQLITE_OK)
+  if (rc == kDbOk)
     rc = Database_Query(conn,
                         "SELECT view_name, position, column_name, heading, width, editable, "
                         "searchable, format FROM pw_view_column ORDER BY view_name, position",
                         {}, columns, error);
-  if (rc != SQLITE_OK) {
+  if (rc != kDbOk) {
     msg.Set("Cannot read the view definitions: " + error);
-    return CodeFromSqlite(rc);
+    return rc;
   }
   auto gen = std::make_unique<Generation>();
   gen->views = MakeBucket(kViews, kViewCols, views.rows.size());

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -231,6 +232,8 @@ DbCode DbUser_CheckPassword(HDb db, std::string_view user, std::string_view pass
 DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege,
                            bool& has, DbMsg& msg);
 
-// The session's backend connection, for the database side's procedures.
-struct sqlite3;
-sqlite3* DbSession_Connection(HDb db);
+// Calls `observer` with the text of each statement the session's connection
+// starts to run (its own, the module's, and those of stored procedures),
+// until an empty function replaces it. For tests and benchmarks that need
+// to see what one action ran.
+void DbSession_SetStatementObserver(HDb db, std::function<void(std::string_view)> observer);

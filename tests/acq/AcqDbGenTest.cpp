@@ -413,13 +413,15 @@ TEST_F(AcqDbGenTest, CommandTextLoadsReplaceTheCallersRowsAndPassNullYears) {
   EXPECT_EQ(_BktCountAll(*none), 0);
 
   // The year procedures: absent years travel as NULL.
-  Database_RegisterProcedure("test_two_years", [](sqlite3*, const std::vector<DbsValue>& args,
-                                                  std::vector<DbsResultSet>& out, std::string&) {
+  Database_RegisterProcedure("test_two_years", [](pwdb::DbConnection&,
+                                                  const std::vector<DbsValue>& args,
+                                                  std::vector<DbsResultSet>& out,
+                                                  std::string&) -> DbCode {
     DbsResultSet set;
     set.columns = {{"first", "SMALLINT", "", ""}, {"second_is_null", "BIT", "", ""}};
     set.rows = {{args.at(0), DbsValue::Int(args.at(1).IsNull())}};
     out = {set};
-    return 0;
+    return kDbOk;
   });
   BucketHold years;
   ASSERT_EQ(gen::LoadByYears(msg, "test_two_years", 2025, std::nullopt, years.get()), kDbOk)

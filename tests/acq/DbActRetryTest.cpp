@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <optional>
 
 #include "DbActFixture.h"
@@ -19,7 +20,10 @@ using acttest::Money;
 namespace act = acq::AcqDbAct;
 using act::Activity;
 
-sqlite3* Connection() { return DbSession_Connection(acq::AcqDbGlobal::Session()); }
+// Calls `observer` with each statement the module's session starts.
+void ObserveStatements(std::function<void(std::string_view)> observer) {
+  DbSession_SetStatementObserver(acq::AcqDbGlobal::Session(), std::move(observer));
+}
 
 // Another workstation holds the write lock through the first attempt and
 // lets go as the second begins.
@@ -27,11 +31,8 @@ struct LockedOnce {
   std::optional<acqtest::WriteLockHolder> lock;
   int begins = 0;
 };
-int LetGoAtSecondBegin(unsigned, void* context, void*, void* sql) {
-  auto* s = static_cast<LockedOnce*>(context);
-  if (std::string_view(static_cast<const char*>(sql)).starts_with("BEGIN") && ++s->begins == 2)
-    s->lock.reset();
-  return 0;
+void LetGoAtSecondBegin(LockedOnce& s, std::string_view sql) {
+  if (sql.starts_with("BEGIN") && ++s.begins == 2) s.lock.reset();
 }
 
 TEST(DbActRetry, WriteConflictRunsTheActivityAgainAndWritesEverythingOnce) {
@@ -40,9 +41,9 @@ TEST(DbActRetry, WriteConflictRunsTheActivityAgainAndWritesEverythingOnce) {
   BucketHold items(ActModule::Pending(Activity::Invoice, 1, 2));
   LockedOnce locked;
   locked.lock.emplace(m.db.Path());
-  sqlite3_trace_v2(Connection(), SQLITE_TRACE_STMT, &LetGoAtSecondBegin, &locked);
+  ObserveStatements([&locked](std::string_view sql) { LetGoAtSecondBegin(locked, sql); });
   const bool done = act::RunActivity(Activity::Invoice, *items, {.amount = Money("140.01"), .statement = 2});
-  sqlite3_trace_v2(Connection(), 0, nullptr, nullptr);
+  ObserveStatements({});
   ASSERT_TRUE(done);
   EXPECT_EQ(locked.begins, 2);
   EXPECT_TRUE(acqtest::ShownErrors().empty());
@@ -90,20 +91,11 @@ TEST(DbActRetry, DeclinedBustWritesNothing) {
   EXPECT_EQ(m.Count("select count(*) from budget_transaction_detail"), 0);
 }
 
-// Kills the process as the activity's statement `killAt` begins; the
-// session's reads of the schema (once per connection) are not counted.
+// Kills the process as the activity's statement `killAt` begins (the
+// engine's own reads of the schema are not statements of the activity).
 struct KillSwitch {
   int seen = 0, killAt = 0;
 };
-int KillAtStatement(unsigned, void* context, void*, void* sql) {
-  const std::string_view text(static_cast<const char*>(sql));
-  for (std::string_view schemaRead : {"PRAGMA", "-- PRAGMA", "SELECT name, type, pk FROM pragma_",
-                                      "SELECT name FROM sqlite_schema"})
-    if (text.starts_with(schemaRead)) return 0;
-  auto* k = static_cast<KillSwitch*>(context);
-  if (++k->seen == k->killAt) kill(getpid(), SIGKILL);
-  return 0;
-}
 
 // In a child, on a connection of its own: a credit of two items, one with
 // a prorated charge.
@@ -114,7 +106,9 @@ int CreditInChild(int killAt) {
   acq::AcqDbGlobal::Globals().session = own;
   BucketHold items(ActModule::Pending(Activity::Credit, 1, 1, {1, 2}, 10));
   KillSwitch k{0, killAt};
-  sqlite3_trace_v2(Connection(), SQLITE_TRACE_STMT, &KillAtStatement, &k);
+  ObserveStatements([&k](std::string_view) {
+    if (++k.seen == k.killAt) kill(getpid(), SIGKILL);
+  });
   return act::RunActivity(Activity::Credit, *items,
                           {.changeOrderNote = "Wrong edition", .amount = Money("-6.00"), .statement = 10})
              ? 0

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "database/Database.h"
+#include "host/db/DbEngine.h"
 #include "host/db/DbDabs.h"
 #include "host/sys/Bucket.h"
 #include "TempDb.h"
@@ -207,16 +208,17 @@ TEST(DbProcedures, RegisteredProcedureRunsAsCallAndFeedsBuckets) {
   // users_like: the count of users whose name starts with the argument, then
   // their names.
   Database_RegisterProcedure(
-      "users_like", [](sqlite3* db, const std::vector<DbsValue>& args,
-                       std::vector<DbsResultSet>& out, std::string& error) {
+      "users_like", [](pwdb::DbConnection& db, const std::vector<DbsValue>& args,
+                       std::vector<DbsResultSet>& out, std::string& error) -> DbCode {
         if (args.size() != 1 || args[0].kind != DbsValue::Kind::Text) {
           error = "one text argument expected";
-          return SQLITE_ERROR;
+          return kDbError;
         }
         DbsResultSet count, names;
-        int rc = Database_Query(db, "SELECT count(*) AS n FROM pw_user WHERE user_name LIKE ?||'%'",
-                                args, count, error);
-        if (rc == SQLITE_OK)
+        DbCode rc = Database_Query(
+            db, "SELECT count(*) AS n FROM pw_user WHERE user_name LIKE ?||'%'", args, count,
+            error);
+        if (rc == kDbOk)
           rc = Database_Query(db, "SELECT user_name FROM pw_user WHERE user_name LIKE ?||'%' "
                                   "ORDER BY user_name", args, names, error);
         out = {count, names};
@@ -307,15 +309,13 @@ TEST(DbMsg, CutsToThreeHundredCharactersNotBytes) {
 
 // The version of the file, read outside any session.
 int FileVersion(const std::string& path) {
-  sqlite3* conn = nullptr;
+  std::unique_ptr<pwdb::DbConnection> conn;
   int version = -1;
   std::string error;
   DbsResultSet rs;
-  if (sqlite3_open_v2(path.c_str(), &conn, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-      Database_Query(conn, "SELECT max(version) FROM pw_schema_version", {}, rs, error) ==
-          SQLITE_OK)
+  if (pwdb::DbEngine_Open(path, false, conn, error) == kDbOk &&
+      Database_Query(*conn, "SELECT max(version) FROM pw_schema_version", {}, rs, error) == kDbOk)
     version = static_cast<int>(rs.rows[0][0].i);
-  sqlite3_close(conn);
   return version;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "database/Database.h"
+#include "host/db/DbEngine.h"
 #include "host/db/DbAdmin.h"
 #include "host/sys/Bucket.h"
 #include "TempDb.h"
@@ -58,16 +59,16 @@ const char* const kViews[] = {
 class File {
  public:
   explicit File(const std::string& path) {
-    sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    std::string error;
+    EXPECT_EQ(pwdb::DbEngine_Open(path, false, db_, error), kDbOk) << error;
   }
-  ~File() { sqlite3_close(db_); }
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
   DbsResultSet Query(const std::string& sql) const {
     DbsResultSet rs;
     std::string error;
-    EXPECT_EQ(Database_Query(db_, sql, {}, rs, error), SQLITE_OK) << error << "\n" << sql;
+    EXPECT_EQ(Database_Query(*db_, sql, {}, rs, error), kDbOk) << error << "\n" << sql;
     return rs;
   }
   int64_t Int(const std::string& sql) const {
@@ -76,9 +77,9 @@ class File {
   }
   bool Exec(const std::string& sql) const {
     std::string error;
-    int rc = Database_Exec(db_, sql, {}, error);
-    EXPECT_EQ(rc, SQLITE_OK) << error << "\n" << sql;
-    return rc == SQLITE_OK;
+    DbCode rc = Database_Exec(*db_, sql, {}, error);
+    EXPECT_EQ(rc, kDbOk) << error << "\n" << sql;
+    return rc == kDbOk;
   }
   // The schema text and every table's row count, to compare before and after.
   std::string Snapshot() const {
@@ -92,7 +93,7 @@ class File {
   }
 
  private:
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<pwdb::DbConnection> db_;
 };
 
 // Text of a cell for messages.

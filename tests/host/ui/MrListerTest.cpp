@@ -223,15 +223,10 @@ TEST_F(Lister, SelectedRecordStaysSelectedWhereverItMoves) {
 template <typename Run>
 std::vector<std::string> StatementsOf(HDb session, Run run) {
   std::vector<std::string> statements;
-  sqlite3_trace_v2(
-      DbSession_Connection(session), SQLITE_TRACE_STMT,
-      [](unsigned, void* out, void*, void* sql) {
-        static_cast<std::vector<std::string>*>(out)->emplace_back(static_cast<const char*>(sql));
-        return 0;
-      },
-      &statements);
+  DbSession_SetStatementObserver(
+      session, [&statements](std::string_view sql) { statements.emplace_back(sql); });
   run();
-  sqlite3_trace_v2(DbSession_Connection(session), 0, nullptr, nullptr);
+  DbSession_SetStatementObserver(session, {});
   return statements;
 }
 
