@@ -33,32 +33,48 @@ const Arg kItemOrNull{'n', "item"};
   "(SELECT count(*) FROM po_line_item q WHERE q.\"po#\" = pl.\"po#\" AND "  \
   "q.line = pl.line AND q.cancel_date IS NULL)"
 
-// The display columns of the PO window's lines, for the lines `where` picks.
+// The display columns of the PO window's lines, for the lines `where` picks
+// (a condition on alias "pl."). The money rows and the items are each read
+// in one grouped pass over the same lines, not once per column and line:
+// the PO window of a 1,000-line PO pays for two passes, not 11,000 lookups.
 std::string LineDisplaySql(const std::string& where) {
+  auto on = [&where](const char* alias) {
+    std::string w = where;
+    for (size_t at = 0; (at = w.find("pl.", at)) != std::string::npos; at += 2)
+      w.replace(at, 3, std::string(alias) + ".");
+    return w;
+  };
   auto money = [](const char* condition, const char* name) {
-    return std::string("(SELECT sum(m.amount) FROM po_line_item_budget_amount m "
-                       "WHERE m.\"po#\" = pl.\"po#\" AND m.line = pl.line AND ") +
-           condition + ") AS " + name;
+    return std::string("sum(CASE WHEN ") + condition + " THEN m.amount END) AS " + name;
   };
   auto count = [](const char* condition, const char* name) {
-    return std::string("(SELECT count(*) FROM po_line_item i "
-                       "WHERE i.\"po#\" = pl.\"po#\" AND i.line = pl.line AND ") +
-           condition + ") AS " + name;
+    return std::string("sum(CASE WHEN ") + condition + " THEN 1 ELSE 0 END) AS " + name;
   };
-  return "SELECT pl.\"po#\", pl.line, pl.unit_price * " LIVE_ITEMS_OF_PL " AS extended_price, " +
-         money("m.\"statement#\" IS NOT NULL", "total_amount") + ", " +
-         money("m.extra_charge_type IS NOT NULL", "extra_charge") + ", " +
-         money("m.\"statement#\" IS NOT NULL AND m.extra_charge_type IS NULL", "item_amount") +
-         ", " + money("m.spent = 0", "on_order") + ", " + money("m.spent = 1", "spent") + ", " +
-         count("i.approve_date IS NOT NULL", "approved") + ", " +
-         count("i.order_date IS NOT NULL", "ordered") + ", " +
-         // What the window shows is what happened to the items, whether or not
-         // the PO was printed as an order yet (the line counts of the
-         // statistics count ordered items only).
-         count("i.receive_date IS NOT NULL", "received") + ", " +
-         count("i.invoice_date IS NOT NULL", "invoiced") + ", " +
-         count("i.cancel_date IS NOT NULL", "cancelled") +
-         " FROM po_line pl WHERE " + where + " ORDER BY pl.line";
+  const std::string moneyRows =
+      "SELECT m.\"po#\", m.line, " + money("m.\"statement#\" IS NOT NULL", "total_amount") + ", " +
+      money("m.extra_charge_type IS NOT NULL", "extra_charge") + ", " +
+      money("m.\"statement#\" IS NOT NULL AND m.extra_charge_type IS NULL", "item_amount") + ", " +
+      money("m.spent = 0", "on_order") + ", " + money("m.spent = 1", "spent") +
+      " FROM po_line_item_budget_amount m WHERE " + on("m") + " GROUP BY m.\"po#\", m.line";
+  const std::string items =
+      "SELECT i.\"po#\", i.line, " + count("i.cancel_date IS NULL", "live") + ", " +
+      count("i.approve_date IS NOT NULL", "approved") + ", " +
+      count("i.order_date IS NOT NULL", "ordered") + ", " +
+      // What the window shows is what happened to the items, whether or not
+      // the PO was printed as an order yet (the line counts of the
+      // statistics count ordered items only).
+      count("i.receive_date IS NOT NULL", "received") + ", " +
+      count("i.invoice_date IS NOT NULL", "invoiced") + ", " +
+      count("i.cancel_date IS NOT NULL", "cancelled") + " FROM po_line_item i WHERE " + on("i") +
+      " GROUP BY i.\"po#\", i.line";
+  return "SELECT pl.\"po#\", pl.line, pl.unit_price * coalesce(it.live, 0) AS extended_price, "
+         "mr.total_amount, mr.extra_charge, mr.item_amount, mr.on_order, mr.spent, "
+         "coalesce(it.approved, 0) AS approved, coalesce(it.ordered, 0) AS ordered, "
+         "coalesce(it.received, 0) AS received, coalesce(it.invoiced, 0) AS invoiced, "
+         "coalesce(it.cancelled, 0) AS cancelled FROM po_line pl "
+         "LEFT JOIN (" + moneyRows + ") mr ON mr.\"po#\" = pl.\"po#\" AND mr.line = pl.line "
+         "LEFT JOIN (" + items + ") it ON it.\"po#\" = pl.\"po#\" AND it.line = pl.line "
+         "WHERE " + where + " ORDER BY pl.line";
 }
 
 const std::vector<ColumnType> kLineDisplayTypes = {
