@@ -110,46 +110,43 @@ DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view 
   return code;
 }
 
-DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
-  DbMsg msg;   // the statistics call reports no text
-  SessionCall call(db, msg);
-  if (call.code() != kDbOk) return call.code();
-  DayNum date = 0;
-  MinuteOfDay time = 0;
-  DbDabs_GetDateTime(date, time);
-  const std::string sql =
-      "INSERT INTO statistics_event(stat_code, user_name, event_date, event_time, location) "
-      "VALUES(?1,?2,?3,?4,?5)";
-  DbStatement* stmt = nullptr;
-  StepRc rc = StepOnce(db, sql,
-                    {DbsValue::Text(statCode), DbsValue::Text(db->user), DbsValue::Int(date),
-                     DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location)},
-                    stmt);
-  StmtReset reset(stmt);
-  return rc == StepRc::kDone ? DbCode{kDbOk} : Fail(db, Failure(db), msg);
-}
+namespace {
 
-DbCode DbStat_LogStat(HDb db, int32_t statClass, std::string_view eventCode, Dec64 value,
-                      int32_t key, DbMsg& msg) {
-  msg.Clear();
+// One statistics_event row, on the session and in no transaction of its own:
+// inside the caller's the row shares its fate. The event's class, value and
+// key are NULL when not given.
+DbCode InsertStat(HDb db, std::string_view eventCode, DbsValue statClass, DbsValue value,
+                  DbsValue key, DbMsg& msg) {
   SessionCall call(db, msg);
   if (call.code() != kDbOk) return call.code();
   DayNum date = 0;
   MinuteOfDay time = 0;
   DbDabs_GetDateTime(date, time);
-  // No transaction of its own: inside the caller's the row shares its fate.
   const std::string sql =
       "INSERT INTO statistics_event(stat_code, user_name, event_date, event_time, location, "
       "stat_class, value, key_value) VALUES(?1,?2,?3,?4,?5,?6,?7,?8)";
   DbStatement* stmt = nullptr;
   StepRc rc = StepOnce(db, sql,
-                    {DbsValue::Text(eventCode), DbsValue::Text(db->user), DbsValue::Int(date),
-                     DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location),
-                     DbsValue::Int(statClass), DbsValue::Int(value.raw),
-                     key != 0 ? DbsValue::Int(key) : DbsValue::Null()},
-                    stmt);
+                       {DbsValue::Text(eventCode), DbsValue::Text(db->user), DbsValue::Int(date),
+                        DbsValue::Int(time), DbsValue::Text(DbGlobal_globRec.location),
+                        statClass, value, key},
+                       stmt);
   StmtReset reset(stmt);
   return rc == StepRc::kDone ? DbCode{kDbOk} : Fail(db, Failure(db), msg, sql);
+}
+
+}  // namespace
+
+DbCode DbStat_LogStat(HDb db, std::string_view statCode) {
+  DbMsg msg;   // the statistics call reports no text
+  return InsertStat(db, statCode, DbsValue::Null(), DbsValue::Null(), DbsValue::Null(), msg);
+}
+
+DbCode DbStat_LogStat(HDb db, int32_t statClass, std::string_view eventCode, Dec64 value,
+                      int32_t key, DbMsg& msg) {
+  msg.Clear();
+  return InsertStat(db, eventCode, DbsValue::Int(statClass), DbsValue::Int(value.raw),
+                    key != 0 ? DbsValue::Int(key) : DbsValue::Null(), msg);
 }
 
 std::string DbSer_NormalizeIndexValue(std::string_view value) {
