@@ -55,6 +55,9 @@ ModuleDb::ModuleDb() {
   static int serial = 0;
   dir_ = fs::temp_directory_path() /
          ("acq-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
+  // A folder of this name can only be left by an earlier process that had
+  // this process id and was killed before it cleaned up: it is stale.
+  fs::remove_all(dir_);
   fs::create_directories(dir_);
   path_ = (dir_ / "library.db").string();
   fs::copy_file(TemplateDatabase(), path_);
