@@ -107,6 +107,9 @@ DbCode Database_ReadVersion(pwdb::DbConnection& db, int& version, bool& isLibrar
                             std::string& error);
 // Creates the version table and applies every migration, inside the
 // caller's transaction, on an empty database.
+// The text of the view po_renewal_options (migrations 2 and 5 make it).
+const char* Database_PoRenewalOptionsView();
+
 DbCode Database_CreateSchema(pwdb::DbConnection& db, std::string& error);
 // Brings a library database up to date in one transaction of its own
 // (BEGIN IMMEDIATE, so two programs upgrading at once apply each migration

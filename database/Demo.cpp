@@ -307,7 +307,7 @@ const char* const kDemoLibrary[] = {
     // Records from 1000 on were created for these orders; 880 and 881 are
     // the catalogue's own serials.
     R"(INSERT INTO bib_control("bib#", acq_controlled, creation_date)
-         SELECT DISTINCT "bib#", "bib#" >= 1000, day('2026-01-09') FROM po_line
+         SELECT DISTINCT "bib#", CASE WHEN "bib#" >= 1000 THEN 1 ELSE 0 END, day('2026-01-09') FROM po_line
          WHERE "bib#" IS NOT NULL)",
 
     // The ordered copies: where they go and what pays (a budget or a split).

@@ -275,7 +275,13 @@ DbCode Database_ReadVersion(pwdb::DbConnection& db, int& version, bool& isLibrar
 }
 
 DbCode Database_CreateSchema(pwdb::DbConnection& db, std::string& error) {
-  DbCode rc = Database_Exec(db, "CREATE TABLE pw_schema_version(version INTEGER NOT NULL)", {},
+  DbCode rc = db.LockSchema();
+  if (rc == kDbOk) rc = db.InstallSupport();
+  if (rc != kDbOk) {
+    error = db.ErrorText();
+    return rc;
+  }
+  rc = Database_Exec(db, "CREATE TABLE pw_schema_version(version INTEGER NOT NULL)", {},
                          error);
   if (rc == kDbOk)
     rc = Database_Exec(db, "INSERT INTO pw_schema_version(version) VALUES(0)", {}, error);
@@ -290,8 +296,11 @@ DbCode Database_Upgrade(pwdb::DbConnection& db, int& from, std::string& error) {
     error = db.ErrorText();
     return rc;
   }
+  // The version is read under the schema lock: a second workstation that
+  // upgrades at the same moment waits here and then finds nothing to do.
+  if ((rc = db.LockSchema()) != kDbOk) error = db.ErrorText();
   bool isLibrary = false;
-  rc = Database_ReadVersion(db, from, isLibrary, error);
+  if (rc == kDbOk) rc = Database_ReadVersion(db, from, isLibrary, error);
   if (rc == kDbOk && !isLibrary) {
     error = "Not a library database.";
     rc = kDbError;

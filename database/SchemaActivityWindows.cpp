@@ -8,7 +8,7 @@
 // its own definition (its own fields); all share the view.
 //
 // The entry columns are typed by the view's first SELECT (a typing arm,
-// WHERE 0, see SchemaLibrary.cpp): entry_quantity and entry_amount (shown
+// WHERE 1 = 0, see SchemaLibrary.cpp): entry_quantity and entry_amount (shown
 // as Quantity and Amount) are text so that the module, not the field,
 // judges what was typed ("abc", "-1", "12.345") and can say why with the
 // focus on the field. They have names of their own: a text `quantity` or
@@ -29,7 +29,7 @@ std::vector<std::string> Database_ActivityWindowsMigration() {
                   pl.workslip_note, pl.isbn AS entry_quantity, i.next_claim_date,
                   pl.change_order_note, pl.internal_note, s.statement_number,
                   pl.isbn AS entry_amount, i.location, i.collection, i.itype
-           FROM po_line pl, po p, po_line_item i, statement s WHERE 0
+           FROM po_line pl, po p, po_line_item i, statement s WHERE 1 = 0
            UNION ALL
            SELECT pl."po#", p.po_number, pl.line, pl.title, pl."bib#", pl.author, pl.isbn,
                   pl.workslip_note, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL

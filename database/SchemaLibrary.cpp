@@ -54,7 +54,7 @@
 // on budgets and contracts and a BIT flag on money rows, and `status` differs
 // by table. Where a view computes a column whose name no table declares, its
 // first SELECT is a "typing arm": the same columns taken from typed table
-// columns, with WHERE 0, so it adds no rows but gives the declared types.
+// columns, with WHERE 1 = 0, so it adds no rows but gives the declared types.
 #include "database/Database.h"
 
 #include <iterator>
@@ -237,13 +237,6 @@ const char* const kLibrary[] = {
          PRIMARY KEY("vendor#", vendor_contract)))",
     "CREATE INDEX vendor_contract_cust ON vendor_contract(cust_number)",
 
-    // A kind of extra charge on statements (freight, handling, tax); its
-    // budget defaults to `account` in the current fiscal year.
-    R"(CREATE TABLE extra_charge_type(
-         extra_charge_type VARCHAR(8) NOT NULL PRIMARY KEY,
-         descr VARCHAR(40) NOT NULL DEFAULT '',
-         account VARCHAR(8) REFERENCES account(account)))",
-
     // A subscription period: `unit` 0 years, 1 months, 2 days, and how many.
     R"(CREATE TABLE subscription_period(
          subscription_period VARCHAR(15) NOT NULL PRIMARY KEY,
@@ -268,6 +261,13 @@ const char* const kLibrary[] = {
          acct_ref VARCHAR(30),
          inflation_factor SMALLINT,
          transfer_unspent_percent SMALLINT))",
+
+    // A kind of extra charge on statements (freight, handling, tax); its
+    // budget defaults to `account` in the current fiscal year.
+    R"(CREATE TABLE extra_charge_type(
+         extra_charge_type VARCHAR(8) NOT NULL PRIMARY KEY,
+         descr VARCHAR(40) NOT NULL DEFAULT '',
+         account VARCHAR(8) REFERENCES account(account)))",
 
     // A budget: an account's allocation for a fiscal year, key (account,
     // year); its identifier is account "." year. Totals in base currency;
@@ -684,7 +684,7 @@ const char* const kLibrary[] = {
                 pl.title, pl.next_renewal_date, pl.unit_price,
                 pl.last_item AS renew_qty, pl.last_item AS discontinue_qty,
                 pl.unit_price AS extended_price
-         FROM po_line pl, po p, vendor v WHERE 0
+         FROM po_line pl, po p, vendor v WHERE 1 = 0
          UNION ALL
          SELECT c."po#", c.po_number, c.line, c."vendor#", c.vendor_name, c.location,
                 c.vendor_contract, c.currency, c.renewal_type, c.subscription_period,
@@ -702,7 +702,7 @@ const char* const kLibrary[] = {
                WHERE p.renewal_type IN (1, 2) AND pl.next_renewal_date IS NOT NULL) c)",
     // Budgets of the candidates' items, proposing the same account one year on.
     R"(CREATE VIEW po_renewal_categories AS
-         SELECT b.budget, b.budget AS renew_to_account FROM po_line_item_budget b WHERE 0
+         SELECT b.budget, b.budget AS renew_to_account FROM po_line_item_budget b WHERE 1 = 0
          UNION ALL
          SELECT c.budget,
                 (SELECT n.account || '.' || n.year FROM account_year n
@@ -720,7 +720,7 @@ const char* const kLibrary[] = {
     R"(CREATE VIEW po_renewal_contracts AS
          SELECT vc."vendor#", v.name AS vendor_name, vc.vendor_contract,
                 vc.vendor_contract AS renew_to_contract
-         FROM vendor_contract vc, vendor v WHERE 0
+         FROM vendor_contract vc, vendor v WHERE 1 = 0
          UNION ALL
          SELECT DISTINCT p."vendor#", v.name, p.vendor_contract, p.vendor_contract
          FROM po p
@@ -728,17 +728,7 @@ const char* const kLibrary[] = {
          WHERE p.renewal_type IN (1, 2) AND p.vendor_contract IS NOT NULL
            AND EXISTS (SELECT 1 FROM po_line pl
                        WHERE pl."po#" = p."po#" AND pl.next_renewal_date IS NOT NULL))",
-    // Proposed renewal options: per vendor and location the range of next
-    // renewal dates, and the current fiscal year.
-    R"(CREATE VIEW po_renewal_options AS
-         SELECT p."vendor#", v.name AS vendor_name, p.location,
-                min(pl.next_renewal_date) AS begin_date, max(pl.next_renewal_date) AS end_date,
-                (SELECT fiscal_year FROM acq_parameter) AS renew_to_year
-         FROM po_line pl
-         JOIN po p ON p."po#" = pl."po#"
-         JOIN vendor v ON v."vendor#" = p."vendor#"
-         WHERE p.renewal_type IN (1, 2) AND pl.next_renewal_date IS NOT NULL
-         GROUP BY p."vendor#", v.name, p.location)",
+    Database_PoRenewalOptionsView(),
     // Lines created by renewal: their items name the items they renew.
     R"(CREATE VIEW po_renewed_titles AS
          SELECT pl."po#", p.po_number, pl.line, p."vendor#", v.name AS vendor_name, pl.title,
@@ -1236,6 +1226,21 @@ const char* const kLibrary[] = {
 };
 
 }  // namespace
+
+// Proposed renewal options: per vendor and location the range of next
+// renewal dates, and the current fiscal year. Migration 5 drops and makes it
+// again around rebuilding acq_parameter.
+const char* Database_PoRenewalOptionsView() {
+  return R"(CREATE VIEW po_renewal_options AS
+       SELECT p."vendor#", v.name AS vendor_name, p.location,
+              min(pl.next_renewal_date) AS begin_date, max(pl.next_renewal_date) AS end_date,
+              (SELECT fiscal_year FROM acq_parameter) AS renew_to_year
+       FROM po_line pl
+       JOIN po p ON p."po#" = pl."po#"
+       JOIN vendor v ON v."vendor#" = p."vendor#"
+       WHERE p.renewal_type IN (1, 2) AND pl.next_renewal_date IS NOT NULL
+       GROUP BY p."vendor#", v.name, p.location)";
+}
 
 std::vector<std::string> Database_LibraryMigration() {
   return std::vector<std::string>(std::begin(kLibrary), std::end(kLibrary));

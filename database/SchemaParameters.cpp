@@ -9,13 +9,13 @@
 // default. The module still reads the row with "select *" and expects
 // exactly one.
 //
-// legacy_alter_table keeps the rename from checking the views that read
-// acq_parameter (po_renewal_options) while the table is between names.
+// The view that reads acq_parameter (po_renewal_options) is dropped while
+// the table is rebuilt and made again after.
 #include "database/Database.h"
 
 std::vector<std::string> Database_ParametersMigration() {
   return {
-      "PRAGMA legacy_alter_table=ON",
+      "DROP VIEW po_renewal_options",
       R"(CREATE TABLE acq_parameter_v5(
            "parameter#" INTEGER PRIMARY KEY,
            fiscal_year SMALLINT NULL,
@@ -43,7 +43,7 @@ std::vector<std::string> Database_ParametersMigration() {
          FROM acq_parameter)",
       "DROP TABLE acq_parameter",
       "ALTER TABLE acq_parameter_v5 RENAME TO acq_parameter",
-      "PRAGMA legacy_alter_table=OFF",
+      Database_PoRenewalOptionsView(),
 
       // The parameters editor (command 291): the one row, by its key; the
       // module's template 120 lays the fields out, check boxes for the

@@ -6,10 +6,11 @@ packages=(
   g++ cmake ninja-build pkg-config make
   libsqlite3-dev sqlite3
   libsodium-dev
+  libpq-dev
+  # The shared-server engine's tests run on throw-away clusters (pg-cluster.sh).
+  postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
 )
-# The shared-server engine and its throw-away test clusters (pg-cluster.sh).
-if [ "${1:-}" = "--postgresql" ]; then packages+=(postgresql libpq-dev); fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -8,9 +8,9 @@
 # The server account is "acq" with a password generated at start; it is kept
 # in DIR/pgpass (mode 0600), libpq's password-file format, so no password
 # sits in a command line or a URI: export PGPASSFILE=DIR/pgpass. The URI
-# printed names host, port, user and the database "acq".
-# Needs the Debian packages postgresql and libpq-dev (scripts/install-deps.sh
-# installs them with --postgresql).
+# printed names host, port, user and the database "acq". The account may
+# create databases (the tests make one per test). Needs the Debian package
+# postgresql (scripts/install-deps.sh installs it).
 set -euo pipefail
 
 usage() { echo "usage: $0 start DIR [PORT] | stop DIR" >&2; exit 64; }

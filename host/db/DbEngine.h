@@ -87,8 +87,11 @@ class DbConnection {
  public:
   virtual ~DbConnection() = default;
 
-  // "sqlite" (the scheme of its targets).
+  // "sqlite" or "postgresql" (the scheme of its targets).
   virtual std::string_view EngineName() const = 0;
+  // True for an engine on a database server: the database itself is made by
+  // the site, and there are no files of it here.
+  virtual bool IsServer() const = 0;
   // The dialect the module's SQL is translated to for this engine.
   virtual SqlBackend Dialect() const = 0;
 
@@ -118,6 +121,14 @@ class DbConnection {
   // durable at checkpoints. It writes to the database, so it is called
   // only once the file is known to be a library database (or is new).
   virtual DbCode Configure() = 0;
+  // Inside a transaction: waits until no other connection is changing the
+  // library's schema and keeps them out until the transaction ends. Creating
+  // and upgrading take it right after Begin() and then read the version, so
+  // two workstations upgrading at once apply each migration once.
+  virtual DbCode LockSchema() = 0;
+  // Inside the creating transaction, before the first migration: what the
+  // library's SQL needs of the engine beyond its built-ins (types, functions).
+  virtual DbCode InstallSupport() = 0;
   // Writes everything the log holds back into the database itself and
   // empties the log (a new file is complete without its log).
   virtual DbCode Checkpoint() = 0;
@@ -157,8 +168,16 @@ class DbConnection {
   virtual void SetStatementObserver(std::function<void(std::string_view)> observer) = 0;
 };
 
+// True when `target` names a database on a server: a libpq connection URI
+// ("postgresql://user@host:port/db", "postgres://...", with "?service=NAME"
+// for libpq's service file). Anything else names an SQLite file.
+bool DbEngine_IsServerTarget(std::string_view target);
+// `target` fit to show: a password written into a URI becomes "***".
+std::string DbEngine_ShownTarget(std::string_view target);
+
 // Opens a connection to `target` ("sqlite:/path/file.db", or a bare path
-// for SQLite). `create` makes a new, empty database; otherwise it must
+// for SQLite; a URI for PostgreSQL, whose database must exist: `create`
+// makes nothing there). `create` makes a new, empty database; otherwise it must
 // exist and be writable. Failures: kDbCannotOpen with the engine's text in
 // `error`. Extended codes and the fair busy wait are set up.
 DbCode DbEngine_Open(std::string_view target, bool create, std::unique_ptr<DbConnection>& out,

@@ -130,6 +130,7 @@ class SqliteConnection final : public DbConnection {
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
   std::string_view EngineName() const override { return "sqlite"; }
+  bool IsServer() const override { return false; }
   SqlBackend Dialect() const override { return SqlBackend::Sqlite; }
 
   DbCode Prepare(std::string_view sql, std::unique_ptr<DbStatement>& out, size_t* used,
@@ -182,6 +183,10 @@ class SqliteConnection final : public DbConnection {
     return Exec("ROLLBACK TO " + std::string(name));
   }
   bool InTransaction() const override { return db_ && sqlite3_get_autocommit(db_) == 0; }
+
+  // BEGIN IMMEDIATE already holds the one write lock of the file.
+  DbCode LockSchema() override { return kDbOk; }
+  DbCode InstallSupport() override { return kDbOk; }
 
   DbCode Configure() override {
     return Exec("PRAGMA journal_mode=WAL; PRAGMA foreign_keys=ON; PRAGMA synchronous=NORMAL");
@@ -306,8 +311,8 @@ DbCode SqliteStatement::Bound(int rc) { return rc == SQLITE_OK ? DbCode{kDbOk} :
 
 }  // namespace
 
-DbCode DbEngine_Open(std::string_view target, bool create, std::unique_ptr<DbConnection>& out,
-                     std::string& error) {
+DbCode SqliteEngine_Open(std::string_view target, bool create,
+                         std::unique_ptr<DbConnection>& out, std::string& error) {
   out.reset();
   constexpr std::string_view kScheme = "sqlite:";
   if (target.substr(0, kScheme.size()) == kScheme) target.remove_prefix(kScheme.size());

@@ -10,6 +10,10 @@ struct sqlite3;
 
 namespace pwdb {
 
+// Opens the SQLite file of `target` (DbEngine_Open's contract).
+DbCode SqliteEngine_Open(std::string_view target, bool create,
+                         std::unique_ptr<DbConnection>& out, std::string& error);
+
 // The SQLite handle behind `conn`; nullptr when it is another engine.
 sqlite3* SqliteEngine_HandleForTest(DbConnection* conn);
 

@@ -1,0 +1,79 @@
+#include "host/db/SqlPostgres.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Pg(std::string_view sql) {
+  PgStatement out;
+  size_t used = 0;
+  std::string error;
+  EXPECT_TRUE(SqlPostgres_Translate(sql, out, used, error)) << error;
+  return out.sql;
+}
+
+TEST(SqlPostgres, RewritesWhatPostgresSpellsDifferently) {
+  struct Case {
+    const char* sql;
+    const char* pg;
+  } cases[] = {
+      {"SELECT a FROM t WHERE b=?1 AND c=?2", "SELECT a FROM t WHERE b=$1 AND c=$2"},
+      {"UPDATE t SET v=? WHERE k=?", "UPDATE t SET v=$1 WHERE k=$2"},
+      // Literals and quoted names are never looked into.
+      {"SELECT '?1 is max(a,b)', \"x?\" FROM t", "SELECT '?1 is max(a,b)', \"x?\" FROM t"},
+      {"SELECT max(a, b), min(a, 0), max(a) FROM t",
+       "SELECT greatest(a, b), least(a, 0), max(a) FROM t"},
+      {"SELECT 1 WHERE a IS ?1 OR b IS NOT c OR d IS NULL OR e IS NOT NULL",
+       "SELECT 1 WHERE a IS NOT DISTINCT FROM $1 OR b IS DISTINCT FROM c OR d IS NULL OR e IS NOT "
+       "NULL"},
+      {"SELECT instr(b, '.'), char(9) FROM t", "SELECT strpos(b, '.'), chr(9) FROM t"},
+      {"SELECT group_concat(a), group_concat(b, ';') FROM t",
+       "SELECT string_agg(CAST(a AS TEXT), ','), string_agg(CAST(b AS TEXT), ';') FROM t"},
+      {"SELECT a FROM t WHERE n LIKE 'x%' AND m NOT LIKE ?1",
+       "SELECT a FROM t WHERE n ILIKE 'x%' AND m NOT ILIKE $1"},
+      {"SELECT a FROM t ORDER BY a, b DESC, c NULLS LAST LIMIT 3",
+       "SELECT a FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c NULLS LAST LIMIT 3"},
+      {"SELECT CAST(a AS INTEGER), CAST(b AS DEC64) FROM t",
+       "SELECT CAST(a AS BIGINT), CAST(b AS BIGINT) FROM t"},
+      {"INSERT OR IGNORE INTO t(a) VALUES(?1)", "INSERT INTO t(a) VALUES($1) ON CONFLICT DO NOTHING"},
+      {"ALTER TABLE t ADD COLUMN f BIT NOT NULL DEFAULT 0",
+       "ALTER TABLE t ADD COLUMN f BITFLAG NOT NULL DEFAULT 0"},
+      {"PRAGMA foreign_keys=ON", "SELECT 1 WHERE false"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Pg(c.sql), c.pg) << c.sql;
+}
+
+TEST(SqlPostgres, TablesGetTheLibraryTypesAndSqliteKeys) {
+  PgStatement out;
+  size_t used = 0;
+  std::string error;
+  const std::string text =
+      "CREATE TABLE e(\"e#\" INTEGER PRIMARY KEY AUTOINCREMENT, amount DEC64 NOT NULL DEFAULT 0, "
+      "d DAYNUM, name VARCHAR(10) COLLATE NOCASE, on_ BIT, PRIMARY KEY(x)) WITHOUT ROWID; SELECT 1";
+  ASSERT_TRUE(SqlPostgres_Translate(text, out, used, error)) << error;
+  EXPECT_EQ(out.sql,
+            "CREATE TABLE e(\"e#\" BIGINT PRIMARY KEY, amount DEC64 NOT NULL DEFAULT 0, d DAYNUM, "
+            "name VARCHAR(10) COLLATE \"C\", on_ BITFLAG, PRIMARY KEY(x))");
+  EXPECT_EQ(out.after,
+            "CREATE TRIGGER \"e_key\" BEFORE INSERT ON \"e\" FOR EACH ROW EXECUTE FUNCTION "
+            "acq_assign_key('e#')");
+  EXPECT_EQ(used, text.find(';') + 1);
+}
+
+TEST(SqlPostgres, CutsTextIntoStatements) {
+  PgStatement out;
+  size_t used = 0;
+  std::string error;
+  const std::string text = "  -- only a comment\n";
+  ASSERT_TRUE(SqlPostgres_Translate(text, out, used, error));
+  EXPECT_TRUE(out.sql.empty());
+  EXPECT_EQ(used, text.size());
+  ASSERT_TRUE(SqlPostgres_Translate("SELECT ';'; DELETE FROM t", out, used, error));
+  EXPECT_EQ(out.sql, "SELECT ';'");
+  EXPECT_TRUE(out.readOnly);
+  EXPECT_EQ(used, 11u);
+  EXPECT_FALSE(SqlPostgres_Translate("SELECT 'open", out, used, error));
+  EXPECT_FALSE(SqlPostgres_Translate("SELECT (1", out, used, error));
+}
+
+}  // namespace
