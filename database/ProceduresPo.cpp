@@ -20,7 +20,7 @@ const Arg kItemOrNull{'n', "item"};
 
 // Items of the PO line ?1, ?2, limited to item ?3 when that is not NULL.
 #define ITEM_OF_ARGS(alias) \
-  alias "\"po#\" = ?1 AND " alias "line = ?2 AND (?3 IS NULL OR " alias "item = ?3)"
+  alias "\"po#\" = ?1 AND " alias "line = ?2 AND (CAST(?3 AS INTEGER) IS NULL OR " alias "item = ?3)"
 
 // An item has activity when any of these dates is set (approval alone is none).
 #define ITEM_ACTIVITY(alias)                                                           \

@@ -104,8 +104,13 @@ class DbConnection {
   // Runs every statement of `sql`, discarding rows.
   virtual DbCode Exec(std::string_view sql) = 0;
 
-  // Transactions. Begin takes the write lock at once (waiting up to the
-  // busy timeout), so a transaction that began never meets a lock later.
+  // Transactions. On SQLite, Begin takes the write lock at once (waiting up
+  // to the busy timeout), so a transaction that began never meets a lock
+  // later. On the server it takes nothing: a row another transaction holds
+  // makes a statement wait up to the busy timeout (then kDbBusy), and a
+  // transaction that cannot be put in order with the others fails at a
+  // statement or at Commit with kDbLocked. Either way a failed statement
+  // leaves its transaction usable, with only that statement undone.
   virtual DbCode Begin() = 0;
   virtual DbCode Commit() = 0;
   virtual DbCode Rollback() = 0;
@@ -126,8 +131,9 @@ class DbConnection {
   // and upgrading take it right after Begin() and then read the version, so
   // two workstations upgrading at once apply each migration once.
   virtual DbCode LockSchema() = 0;
-  // Inside the creating transaction, before the first migration: what the
-  // library's SQL needs of the engine beyond its built-ins (types, functions).
+  // Inside the creating or upgrading transaction, before the migrations:
+  // what the library's SQL needs of the engine beyond its built-ins (types,
+  // functions). Running it again changes nothing.
   virtual DbCode InstallSupport() = 0;
   // Writes everything the log holds back into the database itself and
   // empties the log (a new file is complete without its log).

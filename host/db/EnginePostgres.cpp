@@ -102,27 +102,49 @@ std::string DeclOf(std::string_view type) {
   return upper;
 }
 
-// What the library's SQL needs of a fresh database beyond PostgreSQL's own
-// types and functions. Created once, in the creating transaction.
+// The declared type of a column of a table or view (relkind 'v'). A view
+// column computed by an expression has no declared type on SQLite, and the
+// session then types it by its name; the server gives every view column
+// the type of its expression. The plain types of expressions are taken for
+// computed columns (a text without its size is one whose arms of a union
+// differ); domains, sized texts and small integers are what plain columns
+// of tables carry.
+std::string ColumnDecl(std::string_view relkind, std::string_view type) {
+  if (relkind == "v" && (type == "text" || type == "bigint" || type == "integer" ||
+                         type == "numeric" || type == "boolean" || type == "double precision" ||
+                         type == "character varying"))
+    return {};
+  return DeclOf(type);
+}
+
+// What the library's SQL needs of a database beyond PostgreSQL's own types
+// and functions. Safe to run again: creating and upgrading both run it.
 constexpr const char* kSupport = R"SQL(
-CREATE DOMAIN dec64 AS bigint;
-CREATE DOMAIN daynum AS integer;
-CREATE DOMAIN minute AS integer;
-CREATE DOMAIN tinyint AS smallint;
-CREATE DOMAIN bitflag AS smallint;
+DO $$
+BEGIN
+  IF to_regtype('dec64') IS NULL THEN CREATE DOMAIN dec64 AS bigint; END IF;
+  IF to_regtype('daynum') IS NULL THEN CREATE DOMAIN daynum AS integer; END IF;
+  IF to_regtype('minute') IS NULL THEN CREATE DOMAIN minute AS integer; END IF;
+  IF to_regtype('tinyint') IS NULL THEN CREATE DOMAIN tinyint AS smallint; END IF;
+  IF to_regtype('bitflag') IS NULL THEN CREATE DOMAIN bitflag AS smallint; END IF;
+END $$;
+-- Equal when they differ only in case, as SQLite's NOCASE.
+CREATE COLLATION IF NOT EXISTS nocase
+  (provider = icu, locale = 'und-u-ks-level2', deterministic = false);
 -- Keys are 64-bit, and substr takes them as positions and lengths.
-CREATE FUNCTION substr(text, bigint) RETURNS text LANGUAGE sql IMMUTABLE
+CREATE OR REPLACE FUNCTION substr(text, bigint) RETURNS text LANGUAGE sql IMMUTABLE
   AS $$ SELECT pg_catalog.substr($1, $2::integer) $$;
-CREATE FUNCTION substr(text, bigint, bigint) RETURNS text LANGUAGE sql IMMUTABLE
+CREATE OR REPLACE FUNCTION substr(text, bigint, bigint) RETURNS text LANGUAGE sql IMMUTABLE
   AS $$ SELECT pg_catalog.substr($1, $2::integer, $3::integer) $$;
 -- strftime for the one form the library uses: a date a number of days
 -- after a base date, formatted with %Y, %m and %d.
-CREATE FUNCTION strftime(fmt text, base text, days text) RETURNS text LANGUAGE sql IMMUTABLE
+CREATE OR REPLACE FUNCTION strftime(fmt text, base text, days text) RETURNS text
+  LANGUAGE sql IMMUTABLE
   AS $$ SELECT to_char(base::date + split_part(days, ' ', 1)::integer,
                        replace(replace(replace(fmt, '%Y', 'YYYY'), '%m', 'MM'), '%d', 'DD')) $$;
 -- An INTEGER PRIMARY KEY inserted without a key gets one more than the
 -- largest, and the key of every insert is kept for the session.
-CREATE FUNCTION acq_assign_key() RETURNS trigger LANGUAGE plpgsql AS $$
+CREATE OR REPLACE FUNCTION acq_assign_key() RETURNS trigger LANGUAGE plpgsql AS $$
 DECLARE
   k bigint := (to_jsonb(NEW) ->> TG_ARGV[0])::bigint;
 BEGIN
@@ -225,17 +247,22 @@ class PgConnection final : public DbConnection {
       if (!SqlPostgres_Translate(sql, stmt, used, error)) return FailedText(kDbError, error);
       sql.remove_prefix(std::min(used, sql.size()));
       if (!stmt.sql.empty()) {
-        if (DbCode code = Run(stmt.sql, stmt.text); code != kDbOk) return code;
-        if (!stmt.after.empty())
-          if (DbCode code = Run(stmt.after, {}); code != kDbOk) return code;
+        const bool guarded = !stmt.control && GuardStatement();
+        DbCode code = Run(stmt.sql, stmt.text);
+        if (code == kDbOk && !stmt.after.empty()) code = Run(stmt.after, {});
+        if (code != kDbOk) return guarded ? Unguard() : code;
       }
       if (sql.empty() || used == 0) break;
     }
     return Succeeded();
   }
 
-  DbCode Begin() override { return Run("BEGIN ISOLATION LEVEL SERIALIZABLE", "BEGIN"); }
+  DbCode Begin() override {
+    guard_ = false;
+    return Run("BEGIN ISOLATION LEVEL SERIALIZABLE", "BEGIN");
+  }
   DbCode Commit() override {
+    guard_ = false;
     observe("COMMIT");
     Result r(PQexec(conn_, "COMMIT"));
     if (!r.Ok()) return Failed(r.r);
@@ -244,14 +271,23 @@ class PgConnection final : public DbConnection {
       return FailedText(kDbError, "The transaction was rolled back after an earlier failure.");
     return Succeeded();
   }
-  DbCode Rollback() override { return Run("ROLLBACK", "ROLLBACK"); }
+  DbCode Rollback() override {
+    guard_ = false;
+    return Run("ROLLBACK", "ROLLBACK");
+  }
+  // The statement guard is always the newest savepoint: it goes before a
+  // savepoint of the caller's is set, and with any the caller ends.
   DbCode Savepoint(std::string_view name) override {
-    return Run("SAVEPOINT " + std::string(name), {});
+    std::string sql = guard_ ? "RELEASE SAVEPOINT acq_stmt; " : "";
+    guard_ = false;
+    return Run(sql + "SAVEPOINT " + std::string(name), {});
   }
   DbCode ReleaseSavepoint(std::string_view name) override {
+    guard_ = false;
     return Run("RELEASE SAVEPOINT " + std::string(name), {});
   }
   DbCode RollbackToSavepoint(std::string_view name) override {
+    guard_ = false;
     return Run("ROLLBACK TO SAVEPOINT " + std::string(name), {});
   }
   bool InTransaction() const override {
@@ -298,9 +334,10 @@ class PgConnection final : public DbConnection {
     const char* values[] = {name.c_str()};
     Result r(PQexecParams(conn_,
                           "SELECT a.attname, format_type(a.atttypid, a.atttypmod), "
-                          "coalesce((SELECT array_position(i.indkey::int2[], a.attnum) "
-                          "FROM pg_index i WHERE i.indrelid = c.oid AND i.indisprimary), 0) "
-                          "FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
+                          "coalesce((SELECT k.n FROM pg_index i, unnest(i.indkey) "
+                          "WITH ORDINALITY AS k(att, n) WHERE i.indrelid = c.oid "
+                          "AND i.indisprimary AND k.att = a.attnum), 0) "
+                          ", c.relkind FROM pg_class c JOIN pg_attribute a ON a.attrelid = c.oid "
                           "WHERE c.relname = lower($1) "
                           "AND c.relnamespace = current_schema()::regnamespace "
                           "AND c.relkind IN ('r','v','m','p','f') "
@@ -309,7 +346,8 @@ class PgConnection final : public DbConnection {
     if (!r.Ok()) return Failed(r.r);
     for (int row = 0; row < PQntuples(r.r); ++row) {
       exists = true;
-      out.push_back(DbTableColumn{PQgetvalue(r.r, row, 0), DeclOf(PQgetvalue(r.r, row, 1)),
+      out.push_back(DbTableColumn{PQgetvalue(r.r, row, 0),
+                                  ColumnDecl(PQgetvalue(r.r, row, 3), PQgetvalue(r.r, row, 1)),
                                   std::atoi(PQgetvalue(r.r, row, 2))});
     }
     return Succeeded();
@@ -389,6 +427,35 @@ class PgConnection final : public DbConnection {
     changes_ = n && *n ? std::strtoll(n, nullptr, 10) : 0;
   }
   void Deallocate(std::string name) { dead_.push_back(std::move(name)); }
+
+  // On SQLite a failed statement leaves the transaction it ran in usable;
+  // the server would abort the whole transaction. So inside a transaction
+  // every statement runs behind a savepoint of its own ("acq_stmt", set
+  // again before each statement), and a failure rolls back to it: only
+  // the failed statement is undone. True when the guard was set.
+  bool GuardStatement() {
+    if (PQtransactionStatus(conn_) != PQTRANS_INTRANS) return false;
+    Result r(PQexec(conn_, guard_ ? "RELEASE SAVEPOINT acq_stmt; SAVEPOINT acq_stmt"
+                                  : "SAVEPOINT acq_stmt"));
+    guard_ = r.Ok();
+    return guard_;
+  }
+  // After a guarded statement failed: undoes it, keeping its failure.
+  DbCode Unguard() {
+    const DbCode code = code_;
+    const std::string text = text_;
+    const bool readOnly = readOnly_;
+    if (guard_ && PQtransactionStatus(conn_) == PQTRANS_INERROR) {
+      Result r(PQexec(conn_, "ROLLBACK TO SAVEPOINT acq_stmt"));
+      // A transaction that ended with the failure (a serialization failure
+      // ends none; a lost connection does) is left to the caller's rollback.
+      if (!r.Ok()) guard_ = false;
+    }
+    code_ = code;
+    text_ = text;
+    readOnly_ = readOnly;
+    return code_;
+  }
   // The module's type of a column of a table or view, by the table's oid
   // and the column's number; read from the catalogue once per table.
   struct Origin {
@@ -423,6 +490,7 @@ class PgConnection final : public DbConnection {
   std::string text_;
   int64_t changes_ = 0;
   int busyMs_ = kDbBusyTimeoutMs;
+  bool guard_ = false;   // the savepoint acq_stmt is set
   uint64_t statements_ = 0;
   std::vector<std::string> dead_;
   std::map<std::pair<Oid, int>, Origin> origins_;
@@ -437,7 +505,7 @@ const PgConnection::Origin* PgConnection::OriginOf(Oid table, int column) {
     const char* values[] = {oid.c_str()};
     Result r(PQexecParams(conn_,
                           "SELECT c.relname, a.attnum, a.attname, "
-                          "format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
+                          "format_type(a.atttypid, a.atttypmod), c.relkind FROM pg_attribute a "
                           "JOIN pg_class c ON c.oid = a.attrelid "
                           "WHERE a.attrelid = $1::oid AND a.attnum > 0",
                           1, nullptr, values, nullptr, nullptr, 0));
@@ -445,7 +513,8 @@ const PgConnection::Origin* PgConnection::OriginOf(Oid table, int column) {
     tablesRead_[table] = true;
     for (int row = 0; row < PQntuples(r.r); ++row)
       origins_[{table, std::atoi(PQgetvalue(r.r, row, 1))}] =
-          Origin{PQgetvalue(r.r, row, 0), PQgetvalue(r.r, row, 2), DeclOf(PQgetvalue(r.r, row, 3))};
+          Origin{PQgetvalue(r.r, row, 0), PQgetvalue(r.r, row, 2),
+                 ColumnDecl(PQgetvalue(r.r, row, 4), PQgetvalue(r.r, row, 3))};
   }
   auto it = origins_.find({table, column});
   return it == origins_.end() ? nullptr : &it->second;
@@ -473,16 +542,16 @@ StepRc PgStatementImpl::Step() {
     std::vector<const char*> values(values_.size());
     for (size_t i = 0; i < values_.size(); ++i)
       values[i] = values_[i] ? values_[i]->c_str() : nullptr;
+    const bool guarded = !stmt_.control && conn_.GuardStatement();
     result_ = PQexecPrepared(conn_.Handle(), name_.c_str(), static_cast<int>(values.size()),
                              values.data(), nullptr, nullptr, 0);
-    if (!result_.Ok()) {
-      conn_.Failed(result_.r);
+    bool ok = result_.Ok();
+    if (!ok) conn_.Failed(result_.r);
+    if (ok) conn_.NoteChanges(result_.r);
+    if (ok && !stmt_.after.empty()) ok = conn_.Run(stmt_.after, {}) == kDbOk;
+    if (!ok) {
       result_ = nullptr;
-      return StepRc::kFailed;
-    }
-    conn_.NoteChanges(result_.r);
-    if (!stmt_.after.empty() && conn_.Run(stmt_.after, {}) != kDbOk) {
-      result_ = nullptr;
+      if (guarded) conn_.Unguard();
       return StepRc::kFailed;
     }
     conn_.Succeeded();

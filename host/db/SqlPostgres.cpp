@@ -11,8 +11,10 @@
 //    byte, as SQLite's BINARY does;
 //  - an INTEGER PRIMARY KEY hands out max + 1 when inserted without a key,
 //    as SQLite's does (a trigger, created after the table);
+//  - COLLATE NOCASE as the library's case-blind collation "nocase";
 //  - INSERT OR IGNORE, two-argument max/min, "a IS b", instr, char(n),
 //    group_concat, LIKE (ASCII case folding on SQLite: ILIKE here);
+//  - a subquery in FROM without a name gets one;
 //  - ORDER BY puts NULLs first in ascending order, as SQLite does.
 #include "host/db/SqlPostgres.h"
 
@@ -80,6 +82,7 @@ class ToPostgres {
   const std::vector<size_t>& match_;
   PgStatement& out_;
   int nextParam_ = 1;
+  int subqueries_ = 0;
   bool ignoreConflicts_ = false;
 };
 
@@ -158,6 +161,17 @@ size_t ToPostgres::One(size_t i, size_t e) {
     Emit(t);
     Range(i + 1, close);
     Emit(toks_[close]);
+    // A subquery in FROM needs a name here, even one nothing refers to.
+    const bool derived = i > 0 && IsAnyWord(toks_[i - 1], {"from", "join"}) &&
+                         IsAnyWord(toks_[i + 1], {"select", "values", "with"});
+    const Token& after = toks_[close + 1];
+    if (derived && (after.kind == TokenKind::End || IsPunct(after, ")") || IsPunct(after, ",") ||
+                    IsPunct(after, ";") ||
+                    IsAnyWord(after, {"where", "join", "inner", "left", "right", "full", "cross",
+                                      "natural", "on", "using", "group", "order", "having",
+                                      "union", "except", "intersect", "limit", "offset",
+                                      "window", "for", "returning"})))
+      out_.sql += " AS acq_sub" + std::to_string(++subqueries_);
     return close + 1;
   }
   if (t.kind == TokenKind::Word && IsPunct(next, "(")) {
@@ -213,7 +227,12 @@ size_t ToPostgres::One(size_t i, size_t e) {
     out_.sql += "ILIKE";
     return i + 1;
   }
-  if (IsWord(t, "collate") && IsWord(next, "nocase")) return i + 2;
+  if (IsWord(t, "collate") && IsWord(next, "nocase")) {
+    // Case-blind equality, as SQLite's NOCASE (a collation of the library's).
+    out_.sql += t.trivia;
+    out_.sql += "COLLATE nocase";
+    return i + 2;
+  }
   if (IsWord(t, "order") && IsWord(next, "by")) {
     Emit(t);
     Emit(next);
@@ -303,7 +322,9 @@ size_t ToPostgres::ColumnType(size_t i, size_t e, bool& identity) {
   bool text = false;
   out_.sql += toks_[i].trivia;
   out_.sql += MapType(toks_[i].text, size, text);
-  if (text) out_.sql += " COLLATE \"C\"";
+  bool collated = false;
+  for (size_t j = after; j < e; ++j) collated = collated || IsWord(toks_[j], "collate");
+  if (text && !collated) out_.sql += " COLLATE \"C\"";
   if (IsWord(toks_[i], "integer")) {
     for (size_t j = after; j + 1 < e; ++j)
       if (IsWord(toks_[j], "primary") && IsWord(toks_[j + 1], "key")) identity = true;
@@ -381,6 +402,8 @@ bool SqlPostgres_Translate(std::string_view sql, PgStatement& out, size_t& used,
   out.text = std::string(sql.substr(0, toks[end].pos));
   ToPostgres translator(sql, stmt, match, out);
   out.readOnly = IsAnyWord(stmt[0], {"select", "values", "show", "explain"});
+  out.control = IsAnyWord(stmt[0], {"begin", "commit", "end", "rollback", "savepoint", "release",
+                                    "set"});
   if (IsWord(stmt[0], "with")) {
     out.readOnly = true;
     for (const Token& t : stmt)

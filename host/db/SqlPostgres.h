@@ -12,6 +12,7 @@ struct PgStatement {
   std::string after;   // a statement to run once `sql` has succeeded ("" for none)
   int params = 0;      // the highest parameter number used
   bool readOnly = false;
+  bool control = false;   // begins or ends a transaction or a savepoint
 };
 
 // Translates the first statement of `sql`; `used` gets how many bytes it

@@ -4,6 +4,7 @@
 // quantity or amount, a missing privilege) is told and changes nothing.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "ActivityScript.h"
@@ -23,17 +24,25 @@ const char* kSecondStatement =
     "insert into statement(\"statement#\", statement_number, statement_type, \"vendor#\", "
     "amount, currency, exchange_rate) values(3, 'NF-88200', 0, 1, 0, 'USD', 1000000)";
 
-// Day number of a date, as the database stores it.
+// Day number of a date ("2026-03-01"), as the database stores it: days
+// since 1900-01-01.
 std::string Day(const std::string& date) {
-  return "cast(julianday('" + date + "') - julianday('1900-01-01') as int)";
+  using namespace std::chrono;
+  const year_month_day ymd{year{std::stoi(date.substr(0, 4))},
+                           month{static_cast<unsigned>(std::stoi(date.substr(5, 2)))},
+                           day{static_cast<unsigned>(std::stoi(date.substr(8, 2)))}};
+  const auto days = sys_days{ymd} - sys_days{year{1900} / January / 1};
+  return std::to_string(days.count());
 }
 
 // Everything an activity changes on PO 1, in one row: items' dates and
 // money rows and history. A refused activity leaves it as it was.
 const char* kPoOneState =
-    "select (select group_concat(coalesce(receive_date,'-') || coalesce(invoice_date,'-') || "
-    "coalesce(cancel_date,'-') || coalesce(next_claim_date,'-'), ',') from po_line_item "
-    "where \"po#\"=1), (select count(*) from po_line_item_history where \"po#\"=1), "
+    "select (select group_concat(coalesce('' || receive_date,'-') || "
+    "coalesce('' || invoice_date,'-') || coalesce('' || cancel_date,'-') || "
+    "coalesce('' || next_claim_date,'-'), ',') from (select * from po_line_item "
+    "where \"po#\"=1 order by line, item) i), "
+    "(select count(*) from po_line_item_history where \"po#\"=1), "
     "(select count(*) || '/' || sum(amount) from po_line_item_budget_amount where \"po#\"=1)";
 
 TEST(ActivityWindow, EachKindCommitsOnALineWithPendingItems) {

@@ -39,6 +39,9 @@ TEST(SqlPostgres, RewritesWhatPostgresSpellsDifferently) {
       {"ALTER TABLE t ADD COLUMN f BIT NOT NULL DEFAULT 0",
        "ALTER TABLE t ADD COLUMN f BITFLAG NOT NULL DEFAULT 0"},
       {"PRAGMA foreign_keys=ON", "SELECT 1 WHERE false"},
+      {"SELECT n FROM (SELECT 1 AS n) WHERE n IN (SELECT 2) UNION SELECT n FROM (SELECT 3 AS n) x",
+       "SELECT n FROM (SELECT 1 AS n) AS acq_sub1 WHERE n IN (SELECT 2) UNION SELECT n FROM "
+       "(SELECT 3 AS n) x"},
   };
   for (const Case& c : cases) EXPECT_EQ(Pg(c.sql), c.pg) << c.sql;
 }
@@ -53,7 +56,7 @@ TEST(SqlPostgres, TablesGetTheLibraryTypesAndSqliteKeys) {
   ASSERT_TRUE(SqlPostgres_Translate(text, out, used, error)) << error;
   EXPECT_EQ(out.sql,
             "CREATE TABLE e(\"e#\" BIGINT PRIMARY KEY, amount DEC64 NOT NULL DEFAULT 0, d DAYNUM, "
-            "name VARCHAR(10) COLLATE \"C\", on_ BITFLAG, PRIMARY KEY(x))");
+            "name VARCHAR(10) COLLATE nocase, on_ BITFLAG, PRIMARY KEY(x))");
   EXPECT_EQ(out.after,
             "CREATE TRIGGER \"e_key\" BEFORE INSERT ON \"e\" FOR EACH ROW EXECUTE FUNCTION "
             "acq_assign_key('e#')");
