@@ -14,10 +14,20 @@ void BeginTrans() {
   AcqDb::SessionBeginTrans();
 }
 
-bool CommitTrans() {
-  DbMsg msg;
+namespace {
+
+// Commits one level; a failure is the caller's to report.
+DbCode TryCommitTrans(DbMsg& msg) {
   const DbCode code = AcqDb::SessionCommitTrans(msg);
   AcqDbExcept::ExitTrans();
+  return code;
+}
+
+}  // namespace
+
+bool CommitTrans() {
+  DbMsg msg;
+  const DbCode code = TryCommitTrans(msg);
   if (code != kDbOk) {
     AcqDbExcept::HandleDbError(msg, code);
     return false;
@@ -89,7 +99,20 @@ bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
   const bool outermost = AcqDbExcept::TransCount() == 0;
   for (int retries = 0;; ++retries) {
     BeginTrans();
-    if (steps()) return CommitTrans();
+    if (steps()) {
+      DbMsg msg;
+      const DbCode code = TryCommitTrans(msg);
+      if (code == kDbOk) return true;
+      // A database server may find the conflict only at the outermost
+      // commit, which has then ended the transaction: retried alike.
+      if (outermost && DbIsRetryable(code) && retries < maxRetries) {
+        snapshots.Restore();
+        _DbConflictPause(retries + 1);
+        continue;
+      }
+      AcqDbExcept::HandleDbError(msg, code);
+      return false;
+    }
     const bool conflict = AcqDbExcept::LastTBDbErrRetry();
     const bool failedInDb = AcqDbExcept::HeldErrorCount() > 0;
     const bool again = conflict && retries < maxRetries;
@@ -113,12 +136,23 @@ DbCode SaveWithCodeRetry(int maxAttempts, const std::function<DbCode(DbMsg&)>& s
                          const std::function<bool()>& reload) {
   DbMsg msg;
   DbCode code = kDbOk;
+  const bool outermost = AcqDbExcept::TransCount() == 0;
   for (int attempts = 0; attempts < maxAttempts;) {
     msg.Clear();
     BeginTrans();
     code = steps(msg);
-    if (code == kDbOk) return CommitTrans() ? kDbOk : kDbError;
-    RollbackTrans();
+    if (code == kDbOk) {
+      code = TryCommitTrans(msg);
+      if (code == kDbOk) return kDbOk;
+      // Only a conflict the server found at the outermost commit is run
+      // again; any other failed commit is reported as code 1.
+      if (!outermost || !DbIsRetryable(code)) {
+        AcqDbExcept::HandleDbError(msg, code);
+        return kDbError;
+      }
+    } else {
+      RollbackTrans();
+    }
     if (!DbIsRetryable(code)) break;
     ++attempts;
     if (attempts >= maxAttempts) break;

@@ -57,8 +57,10 @@ class TransactionHold {
 // retries were made, the held-back errors are dropped, the transaction rolled
 // back, every Bucket of `edited` restored from its copy taken before the
 // first attempt, and after a pause that grows with each retry (with jitter:
-// _DbConflictPause) the steps run again. Otherwise the rollback
-// shows the final failure, the Buckets are restored, and the result is false.
+// _DbConflictPause) the steps run again; so they do when the outermost
+// commit fails with a write conflict (a database server may find one only
+// there). Otherwise the rollback shows the final failure, the Buckets are
+// restored, and the result is false.
 // So a save that keeps conflicting shows exactly one error.
 bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
                            const std::vector<BktHandle>& edited);
@@ -76,9 +78,10 @@ bool SaveWithReportedRetry(int maxRetries, const std::function<bool()>& steps,
 // begin, `steps(msg)`; 0 → commit. Non-zero: roll back, and when the code is
 // a write conflict and fewer than `maxAttempts` attempts were made, after a
 // pause that grows with each retry `reload` refreshes the caller's rows (a
-// failed reload ends the save with code 2) and the steps run again. The last non-zero code goes to HandleDbError once.
-// Returns the final code (0 when committed; a failed commit is reported by
-// CommitTrans itself and gives code 1).
+// failed reload ends the save with code 2) and the steps run again; so they
+// do when the outermost commit fails with a write conflict. The last
+// non-zero code goes to HandleDbError once. Returns the final code (0 when
+// committed; any other failed commit is reported and gives code 1).
 DbCode SaveWithCodeRetry(int maxAttempts, const std::function<DbCode(DbMsg&)>& steps,
                          const std::function<bool()>& reload);
 

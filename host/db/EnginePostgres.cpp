@@ -2,17 +2,24 @@
 // session to a library database on a shared server. This file is the only
 // place of PwDb75 that calls libpq.
 //
-// Isolation: every transaction the session begins is SERIALIZABLE. The
-// module's fund control reads a budget's totals inside the transaction that
-// then writes money against it; two workstations doing that at once must
-// not both pass a limit that only one of them may use. Serializable
-// isolation makes the outcome that of some one-after-the-other order, or
-// fails one of them with a serialization failure (SQLSTATE 40001), which
-// the session reports as a write conflict (kDbLocked) and the module retries
-// from the start, re-reading the totals. Read committed would let both read
-// the same totals; repeatable read would still allow that write skew when
-// the two write different rows. A row another transaction holds makes the
-// statement wait up to the busy time-out (lock_timeout), then kDbBusy.
+// Isolation: every transaction the session begins is SERIALIZABLE, and
+// writers queue as their transactions begin. The module's fund control
+// reads a budget's totals inside the transaction that then writes money
+// against it; two workstations doing that at once must not both pass a
+// limit that only one of them may use. The queue (a lock on the key table,
+// taken before the transaction's first read) makes writers follow one
+// another as SQLite's BEGIN IMMEDIATE does, so each reads what the one
+// before it wrote: the module's assumption that a transaction holds the
+// write lock from its start holds here too. A writer that waits past the
+// busy time-out (lock_timeout) gets kDbBusy (10) and the module retries it.
+// Serializable isolation stays as the guarantee for what the queue does not
+// cover (writes outside a transaction, a row changed between a read and a
+// transaction): the server then fails one side with a serialization failure
+// (40001) or a deadlock (40P01), reported as kDbLocked (11), and the module
+// retries it from the start. Optimistic serializable transactions alone
+// would fail most writers on the rows every activity writes (a PO header,
+// a budget) over and over; read committed would let two writers read the
+// same totals.
 //
 // Statements are prepared on the server under names of their own ("a1",
 // "a2" ...), so several can be open at once as on SQLite; one that is
@@ -23,11 +30,13 @@
 #include <libpq-fe.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <optional>
 
+#include "host/db/DbSession.h"
 #include "host/db/SqlPostgres.h"
 
 namespace pwdb {
@@ -158,6 +167,12 @@ BEGIN
 END $$;
 )SQL";
 
+// Writers queue for the key table as their transactions begin: LOCK TABLE
+// takes no snapshot, so a transaction that waited reads what the one before
+// it wrote. SHARE ROW EXCLUSIVE conflicts with itself and with every write
+// of the table, and not with reads.
+constexpr const char* kQueue = "LOCK TABLE pw_key IN SHARE ROW EXCLUSIVE MODE";
+
 // The advisory lock of schema changes: "acqS" as a number.
 constexpr int64_t kSchemaLock = 0x61637153;
 
@@ -259,7 +274,40 @@ class PgConnection final : public DbConnection {
 
   DbCode Begin() override {
     guard_ = false;
-    return Run("BEGIN ISOLATION LEVEL SERIALIZABLE", "BEGIN");
+    observe("BEGIN");
+    if (!queue_) {
+      // The queue is the key table of a library; a database being made (or
+      // one of tests' own tables) has none yet. Asked before BEGIN: a query
+      // inside would fix the transaction's snapshot before the wait.
+      Result r(PQexec(conn_, "SELECT to_regclass('pw_key') IS NOT NULL"));
+      queue_ = r.Ok() && PQntuples(r.r) == 1 && PQgetvalue(r.r, 0, 0)[0] == 't';
+    }
+    if (!queue_) return Run("BEGIN ISOLATION LEVEL SERIALIZABLE", {});
+    // A free queue is taken at once, in the same round trip as BEGIN.
+    const DbCode code = Run("BEGIN ISOLATION LEVEL SERIALIZABLE; SAVEPOINT acq_wait; " +
+                                std::string(kQueue) + " NOWAIT; RELEASE SAVEPOINT acq_wait",
+                            {});
+    if (code != kDbBusy) return code == kDbOk ? code : Abandon();
+    NoteLockWait(0, true);
+    const auto start = std::chrono::steady_clock::now();
+    const DbCode waited =
+        Run("ROLLBACK TO SAVEPOINT acq_wait; RELEASE SAVEPOINT acq_wait; " + std::string(kQueue),
+            {});
+    NoteLockWait(static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                           std::chrono::steady_clock::now() - start)
+                                           .count()),
+                 false);
+    return waited == kDbOk ? waited : Abandon();
+  }
+  // A transaction that could not begin is not left open, as on SQLite; the
+  // failure that ended it is kept.
+  DbCode Abandon() {
+    const DbCode code = code_;
+    const std::string text = text_;
+    if (PQtransactionStatus(conn_) != PQTRANS_IDLE) Result r(PQexec(conn_, "ROLLBACK"));
+    code_ = code;
+    text_ = text;
+    return code_;
   }
   DbCode Commit() override {
     guard_ = false;
@@ -491,6 +539,7 @@ class PgConnection final : public DbConnection {
   int64_t changes_ = 0;
   int busyMs_ = kDbBusyTimeoutMs;
   bool guard_ = false;   // the savepoint acq_stmt is set
+  bool queue_ = false;   // the database has the writers' queue (pw_key)
   uint64_t statements_ = 0;
   std::vector<std::string> dead_;
   std::map<std::pair<Oid, int>, Origin> origins_;
