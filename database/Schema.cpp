@@ -305,7 +305,10 @@ DbCode Database_Upgrade(pwdb::DbConnection& db, int& from, std::string& error) {
     error = "Not a library database.";
     rc = kDbError;
   }
-  if (rc == kDbOk && from < Database_SchemaVersion()) rc = ApplyMigrations(db, from, error);
+  if (rc == kDbOk && from < Database_SchemaVersion()) {
+    if ((rc = db.InstallSupport()) != kDbOk) error = db.ErrorText();
+    if (rc == kDbOk) rc = ApplyMigrations(db, from, error);
+  }
   if (rc == kDbOk && (rc = db.Commit()) != kDbOk) error = db.ErrorText();
   if (rc != kDbOk && db.InTransaction()) db.Rollback();
   return rc;

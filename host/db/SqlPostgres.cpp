@@ -223,9 +223,26 @@ size_t ToPostgres::One(size_t i, size_t e) {
     }
   }
   if (IsWord(t, "like")) {
+    // The pattern runs to the next word that ends an operand; a backslash
+    // in it is a character, as on SQLite, unless an ESCAPE says otherwise.
+    size_t j = i + 1;
+    for (; j < e; ++j) {
+      const Token& p = toks_[j];
+      if (IsPunct(p, "(")) {
+        j = match_[j];
+        continue;
+      }
+      if (IsPunct(p, ")") || IsPunct(p, ",") ||
+          IsAnyWord(p, {"and", "or", "then", "else", "end", "when", "escape", "order", "group",
+                        "having", "limit", "offset", "union", "except", "intersect", "collate",
+                        "is", "not", "in", "like", "between"}))
+        break;
+    }
     out_.sql += t.trivia;
     out_.sql += "ILIKE";
-    return i + 1;
+    Range(i + 1, j);
+    if (j >= e || !IsWord(toks_[j], "escape")) out_.sql += " ESCAPE ''";
+    return j;
   }
   if (IsWord(t, "collate") && IsWord(next, "nocase")) {
     // Case-blind equality, as SQLite's NOCASE (a collation of the library's).
