@@ -32,7 +32,8 @@ std::vector<std::string> Database_ActivityWindowsMigration() {
            FROM po_line pl, po p, po_line_item i, statement s WHERE 1 = 0
            UNION ALL
            SELECT pl."po#", p.po_number, pl.line, pl.title, pl."bib#", pl.author, pl.isbn,
-                  pl.workslip_note, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL
+                  pl.workslip_note, CAST(NULL AS VARCHAR(20)), NULL, NULL, NULL, NULL,
+                  CAST(NULL AS VARCHAR(20)), NULL, NULL, NULL
            FROM po_line pl JOIN po p ON p."po#" = pl."po#")",
 
       R"(INSERT INTO pw_view(view_name, kind, source, key_columns, caption, dialog_template)

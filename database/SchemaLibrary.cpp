@@ -54,7 +54,9 @@
 // on budgets and contracts and a BIT flag on money rows, and `status` differs
 // by table. Where a view computes a column whose name no table declares, its
 // first SELECT is a "typing arm": the same columns taken from typed table
-// columns, with WHERE 1 = 0, so it adds no rows but gives the declared types.
+// columns, with WHERE 1 = 0, so it adds no rows but gives the declared types;
+// the other arms cast such columns to the same types (a database server
+// types a union's column by all of its arms).
 #include "database/Database.h"
 
 #include <iterator>
@@ -689,7 +691,8 @@ const char* const kLibrary[] = {
          SELECT c."po#", c.po_number, c.line, c."vendor#", c.vendor_name, c.location,
                 c.vendor_contract, c.currency, c.renewal_type, c.subscription_period,
                 c.title, c.next_renewal_date, c.unit_price,
-                c.renewable, 0, c.unit_price * c.renewable
+                CAST(c.renewable AS SMALLINT), CAST(0 AS SMALLINT),
+                CAST(c.unit_price * c.renewable AS DEC64)
          FROM (SELECT pl.*, p.po_number, p."vendor#", v.name AS vendor_name, p.location,
                       p.vendor_contract, p.currency, p.renewal_type, p.subscription_period,
                       (SELECT count(*) FROM po_line_item i
@@ -705,8 +708,8 @@ const char* const kLibrary[] = {
          SELECT b.budget, b.budget AS renew_to_account FROM po_line_item_budget b WHERE 1 = 0
          UNION ALL
          SELECT c.budget,
-                (SELECT n.account || '.' || n.year FROM account_year n
-                  WHERE n.account || '.' || (n.year - 1) = c.budget)
+                CAST((SELECT n.account || '.' || n.year FROM account_year n
+                      WHERE n.account || '.' || (n.year - 1) = c.budget) AS VARCHAR(13))
          FROM (SELECT DISTINCT coalesce(b.budget, i.budget) AS budget
                FROM po_line_item i
                JOIN po_line pl ON pl."po#" = i."po#" AND pl.line = i.line

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian machine:
 #   scripts/dev.sh run [acq options]   install, build, make the demo database, start the client
-#   scripts/dev.sh test                install, build, run every test, then build
-#                                      and run them again under the sanitizers
+#   scripts/dev.sh test                install, build, run every test on SQLite and
+#                                      on a throw-away PostgreSQL cluster, then build
+#                                      and run them again (both engines) under the
+#                                      sanitizers. ACQ_TEST_ENGINES=sqlite (or
+#                                      postgresql): that engine only; ACQ_TEST_SERVER=URI:
+#                                      the server half on that server, no cluster.
 #   scripts/dev.sh build               install and build only
 #   scripts/dev.sh bench               install, build, run the benchmarks
 set -euo pipefail
@@ -22,9 +26,76 @@ cmake --build "$build" -j"$(nproc)"
 case "$verb" in
   build) ;;
   test)
-    # Both suites run even when the first fails; either failing fails the run.
+    # Each build runs the suite on SQLite, then on PostgreSQL: on the server
+    # ACQ_TEST_SERVER names, else on a throw-away cluster made for the run.
+    # Every half runs even when an earlier one failed; any failing fails the run.
+    engines=${ACQ_TEST_ENGINES:-sqlite,postgresql}
+    given_server=${ACQ_TEST_SERVER:-}
+    cluster="" cluster_tmp=""
+    stop_cluster() {
+      if [ -n "$cluster" ]; then
+        "$root/scripts/pg-cluster.sh" stop "$cluster" || true
+        cluster=""
+      fi
+      if [ -n "$cluster_tmp" ]; then
+        rmdir "$cluster_tmp" 2>/dev/null || true
+        cluster_tmp=""
+      fi
+    }
+    trap stop_cluster EXIT
+    trap 'exit 130' INT
+    trap 'exit 143' TERM
+    # A port nothing listens on (loopback), from a random start.
+    free_port() {
+      local port
+      for _ in $(seq 50); do
+        port=$((20000 + RANDOM % 30000))
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+          echo "$port"
+          return 0
+        fi
+      done
+      return 1
+    }
+    # run_suite BUILD_DIR [COMMAND PREFIX...]: both halves of one build.
     failed=()
-    ctest --test-dir "$build" --output-on-failure -j"$(nproc)" || failed+=("$build")
+    run_suite() {
+      local dir=$1
+      shift
+      if [[ ,$engines, == *,sqlite,* ]]; then
+        echo "==> dev.sh: the tests of $dir on SQLite"
+        "$@" env -u ACQ_TEST_SERVER ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" ||
+          failed+=("$dir (SQLite)")
+      fi
+      [[ ,$engines, == *,postgresql,* ]] || return 0
+      local uri=$given_server passfile=${PGPASSFILE:-}
+      if [ -z "$uri" ]; then
+        # The server runs as an unprivileged account when we are root: it
+        # must reach the cluster's folder.
+        cluster=$dir/pg-test-cluster
+        if [ "$(id -u)" -eq 0 ] && ! runuser -u nobody -- test -x "$dir" 2>/dev/null; then
+          cluster_tmp=$(mktemp -d /tmp/acq-pg-XXXXXX)
+          cluster=$cluster_tmp/cluster
+        fi
+        "$root/scripts/pg-cluster.sh" stop "$cluster"   # a leftover of a killed run
+        local port
+        port=$(free_port) && uri=$("$root/scripts/pg-cluster.sh" start "$cluster" "$port") || {
+          echo "dev.sh: cannot start a PostgreSQL cluster for the tests" \
+               "(ACQ_TEST_ENGINES=sqlite runs SQLite only)" >&2
+          failed+=("$dir (PostgreSQL: no cluster)")
+          stop_cluster
+          return 0
+        }
+        passfile=$cluster/pgpass
+      fi
+      local server_env=(ACQ_TEST_SERVER="$uri")
+      if [ -n "$passfile" ]; then server_env+=(PGPASSFILE="$passfile"); fi
+      echo "==> dev.sh: the tests of $dir on PostgreSQL ($uri)"
+      "$@" env "${server_env[@]}" ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" ||
+        failed+=("$dir (PostgreSQL)")
+      stop_cluster
+    }
+    run_suite "$build"
     # GCC 12's AddressSanitizer cannot lay out its shadow memory when the
     # kernel randomises mappings with more than 28 bits (vm.mmap_rnd_bits, 32
     # on some newer kernels): its programs then crash in a loop at start. Such
@@ -39,11 +110,13 @@ case "$verb" in
       }
     fi
     cmake -S "$root" -B "$sanitize_build" -G Ninja -DACQ_WERROR=ON -DACQ_SANITIZE=ON >/dev/null
-    { "${unrandomised[@]}" cmake --build "$sanitize_build" -j"$(nproc)" &&
-      "${unrandomised[@]}" ctest --test-dir "$sanitize_build" --output-on-failure -j"$(nproc)"
-    } || failed+=("$sanitize_build")
+    if "${unrandomised[@]}" cmake --build "$sanitize_build" -j"$(nproc)"; then
+      run_suite "$sanitize_build" "${unrandomised[@]}"
+    else
+      failed+=("$sanitize_build (build)")
+    fi
     if ((${#failed[@]})); then
-      echo "dev.sh: tests failed in ${failed[*]}" >&2
+      printf 'dev.sh: tests failed: %s\n' "${failed[@]}" >&2
       exit 1
     fi
     ;;

@@ -1,17 +1,19 @@
-// Administration of library database files for the host's tools: create
-// (with the demo library on request), upgrade, users, passwords and
-// privileges. Each call opens the file itself and does its writes in one
-// transaction.
+// Administration of library databases for the host's tools: create (with
+// the demo library on request), upgrade, users, passwords and privileges,
+// on an SQLite file or a database on a server alike. Each call opens the
+// database itself and does its writes in one transaction.
 //
-// Only DbAdmin_UpgradeDatabase (and a successful log-in) changes a file's
-// schema: the user commands work on the file as it is (the users tables
-// are there since the first version) and, when a statement fails on an
-// older file, say that it needs `acq upgrade`.
+// Only DbAdmin_UpgradeDatabase (and a successful log-in) changes a
+// database's schema: the user commands work on it as it is (the users
+// tables are there since the first version) and, when a statement fails on
+// an older one, say that it needs `acq upgrade`.
 //
 // A new file is built under a temporary name beside the target, private to
 // its owner, and renamed into place only when complete: a killed `acq init`
 // never leaves a half-made file under the name given, and an existing file
-// is never replaced.
+// is never replaced. A server's database is made by the site; `acq init`
+// fills it, empty, in one transaction, so it never holds half a library
+// either.
 #include "host/db/DbAdmin.h"
 
 #include <fcntl.h>
@@ -39,6 +41,18 @@ std::string Quoted(std::string_view text, size_t maxChars = 60) {
   return "'" + Lb_CutForMessage(text, maxChars) + "'";
 }
 
+// A database named in a message: a file's path, or a server URI without
+// its password.
+std::string QuotedTarget(std::string_view target) {
+  return Quoted(DbEngine_ShownTarget(target), kPathChars);
+}
+
+// The plain reason a file cannot be written (DbAdmin_WhyNotWritable); a
+// database on a server has no file here, and its server's text stands.
+std::string WhyFileNotWritable(const std::string& target) {
+  return DbEngine_IsServerTarget(target) ? std::string() : DbAdmin_WhyNotWritable(target);
+}
+
 DbCode Failed(DbCode code, std::string_view text, DbMsg& msg) {
   msg.Set(text);
   return code == kDbOk ? DbCode{kDbError} : code;
@@ -48,11 +62,11 @@ DbCode Failed(DbCode code, std::string_view text, DbMsg& msg) {
 // plain reason and what to do, in place of SQLite's "attempt to write a
 // readonly database".
 void ExplainUnwritable(const std::string& path, DbMsg& msg) {
-  if (std::string why = DbAdmin_WhyNotWritable(path); !why.empty())
+  if (std::string why = WhyFileNotWritable(path); !why.empty())
     msg.Set("Cannot open database " + Quoted(path, kPathChars) + ": " + why);
 }
 
-// An existing library file opened for one admin call, as it is (never
+// An existing library database opened for one admin call, as it is (never
 // upgraded); closed when the holder leaves scope.
 class AdminFile {
  public:
@@ -69,12 +83,12 @@ class AdminFile {
   }
   DbConnection& conn() const { return *conn_; }
 
-  // A statement failed: the engine's text, and on a file of an older schema the
-  // advice to upgrade it (the statement may need a newer table); a write to
-  // a file this process may not write says so plainly.
+  // A statement failed: the engine's text, and on a database of an older
+  // schema the advice to upgrade it (the statement may need a newer table);
+  // a write to a file this process may not write says so plainly.
   DbCode SqlFailed(DbCode rc, std::string_view text, DbMsg& msg) const {
     if (conn_->ErrorWasReadOnly()) {
-      if (std::string why = DbAdmin_WhyNotWritable(path_); !why.empty())
+      if (std::string why = WhyFileNotWritable(path_); !why.empty())
         return Failed(rc, "Cannot write database " + Quoted(path_, kPathChars) + ": " + why, msg);
     }
     std::string shown(text);
@@ -82,7 +96,8 @@ class AdminFile {
     if (version_ < current)
       shown += " The database has schema version " + std::to_string(version_) +
                " and this program needs version " + std::to_string(current) +
-               ": run 'acq upgrade --db " + Lb_CutForMessage(path_, kPathChars) + "' first.";
+               ": run 'acq upgrade --db " +
+               Lb_CutForMessage(DbEngine_ShownTarget(path_), kPathChars) + "' first.";
     return Failed(rc, shown, msg);
   }
 
@@ -92,7 +107,8 @@ class AdminFile {
   int version_ = 0;
 };
 
-// Runs `body` in one immediate transaction; rolls back when it fails.
+// Runs `body` in one transaction (it takes the write lock as it begins);
+// rolls back when it fails.
 template <typename F>
 DbCode InTransaction(DbConnection& conn, DbMsg& msg, F&& body) {
   DbCode rc = conn.Begin();
@@ -215,6 +231,36 @@ DbCode BuildDatabase(const std::string& temp, const std::string& shown, bool dem
   return code;
 }
 
+// Fills the empty database on a server that `target` names with the schema
+// (and the demo library) in one transaction: it holds the whole library
+// after the commit, or nothing.
+DbCode FillServerDatabase(const std::string& target, bool demo, DbMsg& msg) {
+  const std::string prefix = "Cannot create the library in " + QuotedTarget(target) + ": ";
+  std::unique_ptr<DbConnection> conn;
+  std::string error;
+  if (DbEngine_Open(target, false, conn, error) != kDbOk)
+    return Failed(kDbCannotOpen, "Cannot open database " + QuotedTarget(target) + ": " +
+                                     OneLineText(error), msg);
+  if (conn->Configure() != kDbOk)
+    return Failed(kDbCannotOpen, prefix + OneLineText(conn->ErrorText()), msg);
+  return InTransaction(*conn, msg, [&]() -> DbCode {
+    // Under the schema lock, so of two `acq init` at once the second finds
+    // the first one's tables.
+    DbCode r = conn->LockSchema();
+    std::vector<std::string> tables;
+    if (r == kDbOk) r = conn->TableNames(tables);
+    if (r != kDbOk) return Failed(r, prefix + OneLineText(conn->ErrorText()), msg);
+    if (!tables.empty())
+      return Failed(kDbCannotOpen,
+                    prefix + "it already holds tables (" + std::to_string(tables.size()) +
+                        "); acq init needs an empty database.",
+                    msg);
+    r = Database_CreateSchema(*conn, error);
+    if (r == kDbOk && demo) r = Database_LoadDemo(*conn, error);
+    return r == kDbOk ? DbCode{kDbOk} : Failed(r, prefix + OneLineText(error), msg);
+  });
+}
+
 // Gives the complete file `temp` the name `path`, failing (EEXIST) rather
 // than replacing a file that appeared meanwhile; 0 or an errno value.
 int MoveIntoPlace(const std::string& temp, const std::string& path) {
@@ -271,6 +317,7 @@ std::string DbAdmin_WhyNotWritable(std::string_view pathText) {
 
 DbCode DbAdmin_CreateDatabase(std::string_view pathText, bool demo, DbMsg& msg) {
   const std::string path(pathText);
+  if (DbEngine_IsServerTarget(path)) return FillServerDatabase(path, demo, msg);
   const std::string prefix = "Cannot create database " + Quoted(path, kPathChars) + ": ";
   struct stat st {};
   if (::lstat(path.c_str(), &st) == 0) {
@@ -310,8 +357,8 @@ DbCode DbAdmin_UpgradeDatabase(std::string_view pathText, int& from, DbMsg& msg)
     std::string error;
     DbCode rc = Database_Upgrade(*conn, from, error);
     if (rc != kDbOk) {
-      const std::string why = DbAdmin_WhyNotWritable(path);
-      code = Failed(rc, "Cannot upgrade " + Quoted(path, kPathChars) + ": " +
+      const std::string why = WhyFileNotWritable(path);
+      code = Failed(rc, "Cannot upgrade " + QuotedTarget(path) + ": " +
                             (why.empty() ? error : why), msg);
     }
   }
@@ -419,8 +466,10 @@ DbCode DbAdmin_Grant(std::string_view path, std::string_view user,
       }
       numbers.push_back(it->second);
     }
-    const char* sql = grant ? "INSERT OR IGNORE INTO pw_user_privilege(user_name, privilege_number) "
-                              "VALUES(?,?)"
+    // A privilege the user holds already is left as it is (also when
+    // another grant adds it meanwhile).
+    const char* sql = grant ? "INSERT OR IGNORE INTO pw_user_privilege(user_name, "
+                              "privilege_number) VALUES(?,?)"
                             : "DELETE FROM pw_user_privilege WHERE user_name=? AND privilege_number=?";
     for (int64_t n : numbers) {
       rc = Database_Exec(file.conn(), sql, {DbsValue::Text(user), DbsValue::Int(n)}, error);

@@ -1,9 +1,11 @@
 // Administration of a library database from the host's tools (`acq init`,
 // `acq user ...`): creating and upgrading databases, users and privileges.
-// Each call opens the database file itself and works in one transaction.
-// Only DbAdmin_UpgradeDatabase changes the schema of an existing file; the
-// user calls work on an older file as it is and, when they cannot, say that
-// it needs `acq upgrade`.
+// Each call takes the database as `path`: an SQLite file's path (of any
+// name), or a server's URI ("postgresql://user@host/db"; DbEngine.h). It
+// opens the database itself and works in one transaction. Only
+// DbAdmin_UpgradeDatabase changes the schema of an existing database; the
+// user calls work on an older one as it is and, when they cannot, say that
+// it needs `acq upgrade`. Messages show a URI without its password.
 #pragma once
 
 #include <cstdint>
@@ -13,14 +15,22 @@
 
 #include "host/db/PwDb.h"
 
-// Creates a new database file at `path` with the current schema (and the demo
-// library when `demo`), readable and writable by its owner only (0600). The
-// file is built under a temporary name in the same folder ("PATH.init-XXXXXX",
-// removed on failure) and appears under `path` only when complete. Refuses
-// to touch an existing file (kDbCannotOpen), also one that appears meanwhile.
+// Creates a new library with the current schema (and the demo library when
+// `demo`).
+// - A file: made at `path`, readable and writable by its owner only (0600),
+//   built under a temporary name in the same folder ("PATH.init-XXXXXX",
+//   removed on failure) and appearing under `path` only when complete.
+//   Refuses to touch an existing file (kDbCannotOpen), also one that
+//   appears meanwhile.
+// - A server URI: the database must exist (the site makes it, createdb) and
+//   hold no tables; it is filled in one transaction. A database that holds
+//   tables is refused untouched (kDbCannotOpen, "... acq init needs an empty
+//   database."); a server that cannot be reached, or refuses the log-in,
+//   kDbCannotOpen with its text.
 DbCode DbAdmin_CreateDatabase(std::string_view path, bool demo, DbMsg& msg);
 // Brings an existing database to the current schema; `from` gets the version
-// it had. kDbBadSchema for a file that is not a library database or is newer.
+// it had. kDbBadSchema for a database that is not a library database or is
+// newer.
 DbCode DbAdmin_UpgradeDatabase(std::string_view path, int& from, DbMsg& msg);
 int DbAdmin_SchemaVersion();   // the version this build creates
 
@@ -50,4 +60,5 @@ bool DbAdmin_CheckFullName(std::string_view fullName, std::string& error);
 // folder cannot be written by this process, a sentence saying which and
 // what to do; "" otherwise (also for a missing file). A library file needs
 // all of them writable: SQLite keeps the -wal and -shm files beside it.
+// Files only: a server's database has its own text for what it refuses.
 std::string DbAdmin_WhyNotWritable(std::string_view path);

@@ -75,8 +75,10 @@ DbCode CheckUser(DbConnection& conn, std::string_view user, std::string_view pas
 }
 
 // A file that cannot be opened for writing: the plain reason and what to do,
-// in place of SQLite's "attempt to write a readonly database".
+// in place of SQLite's "attempt to write a readonly database". A database
+// on a server has no file here: its own text stands.
 void ExplainUnwritable(const std::string& path, DbMsg& msg) {
+  if (DbEngine_IsServerTarget(path)) return;
   const std::string why = DbAdmin_WhyNotWritable(path);
   if (!why.empty()) msg.Set("Cannot open database '" + Lb_CutForMessage(path, 200) + "': " + why);
 }
@@ -117,6 +119,13 @@ DbSessionImpl* NewSession(std::unique_ptr<DbConnection> conn, const std::string&
 
 DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMsg& msg) {
   namespace fs = std::filesystem;
+  // A server URI names its database itself (the frame's --db, or a name
+  // that is one): it goes to libpq as written, so the service file, the
+  // password file and the PG* environment variables work as libpq says.
+  if (DbEngine_IsServerTarget(server)) {
+    target = std::string(server);
+    return kDbOk;
+  }
   // "sqlite:PATH", the form of a [Servers] value, names a file directly
   // (the frame's --db); a relative path is taken from the working folder.
   constexpr std::string_view kSqlite = "sqlite:";
@@ -130,6 +139,10 @@ DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMs
   const std::string ini = Lb_WorkstationIniPath();
   std::string value = server.empty() ? std::string() : Lb_IniRead(ini, "Servers", server);
   if (!value.empty()) {
+    if (DbEngine_IsServerTarget(value)) {
+      target = value;
+      return kDbOk;
+    }
     std::string path = PathOfTarget(value);
     if (path.size() != value.size() || fs::path(path).extension() == ".db" ||
         path.find(':') == std::string::npos) {
@@ -153,25 +166,30 @@ DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMs
   return kDbCannotOpen;
 }
 
+bool DbConfig_IsServerTarget(std::string_view target) { return DbEngine_IsServerTarget(target); }
+
+std::string DbConfig_ShownTarget(std::string_view target) { return DbEngine_ShownTarget(target); }
+
 namespace {
 
-// Brings the file of a checked log-in to the current schema.
+// Brings the database of a checked log-in to the current schema.
 DbCode Upgrade(DbConnection& conn, const std::string& path, DbMsg& msg) {
   int from = 0;
   std::string error;
   DbCode rc = Database_Upgrade(conn, from, error);
+  const std::string shown = DbEngine_ShownTarget(path);
   if (rc != kDbOk) {
-    const std::string why = DbAdmin_WhyNotWritable(path);
-    msg.Set("Cannot upgrade '" + path + "': " + (why.empty() ? error : why));
+    const std::string why = DbEngine_IsServerTarget(path) ? "" : DbAdmin_WhyNotWritable(path);
+    msg.Set("Cannot upgrade '" + shown + "': " + (why.empty() ? error : why));
     return rc;
   }
-  Lib_Trace("PwDb: upgraded '" + path + "' from schema version " + std::to_string(from));
+  Lib_Trace("PwDb: upgraded '" + shown + "' from schema version " + std::to_string(from));
   return kDbOk;
 }
 
 // The connection of a log-in: resolves the server, opens the database,
-// checks the user on the schema the file has, and only then brings an
-// older schema up to date, so a wrong password never changes the file.
+// checks the user on the schema the database has, and only then brings an
+// older schema up to date, so a wrong password never changes it.
 // Sets nothing process-wide.
 DbCode OpenChecked(std::string_view server, std::string_view user, std::string_view password,
                    std::unique_ptr<DbConnection>& conn, std::string& path, DbMsg& msg) {
@@ -186,11 +204,12 @@ DbCode OpenChecked(std::string_view server, std::string_view user, std::string_v
     if (code == kDbCannotOpen) ExplainUnwritable(path, msg);
     return code;
   }
-  // A file this process may not write opens read-only; the session would
-  // fail at its first save, so the log-in fails now.
+  // A database this process may not write opens read-only; the session
+  // would fail at its first save, so the log-in fails now.
   if (conn->IsReadOnly()) {
     code = kDbCannotOpen;
-    msg.Set("Cannot open database '" + Lb_CutForMessage(path, 200) + "': it is read-only.");
+    msg.Set("Cannot open database '" + Lb_CutForMessage(DbEngine_ShownTarget(path), 200) +
+            "': it is read-only.");
     ExplainUnwritable(path, msg);
   }
   if (code == kDbOk) code = CheckUser(*conn, user, password, msg);

@@ -413,7 +413,32 @@ namespace {
 
 std::atomic<uint64_t> lockWaits{0}, lockWaitUs{0}, retries{0};
 
+// A file must be there and be a file before the engine sees it: SQLite
+// would make a new, empty one. Empty when it is fine.
+std::string WhyNoFile(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? std::string("no such file.") : std::string(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return "not a file.";
+  return {};
+}
+
 }  // namespace
+
+std::string OneLineText(std::string_view text) {
+  std::string out;
+  bool blank = false;
+  for (char c : Trim(text)) {
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      blank = true;
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    out += c;
+  }
+  return out;
+}
 
 void NoteLockWait(uint64_t sleptUs, bool first) {
   if (first) ++lockWaits;
@@ -422,47 +447,54 @@ void NoteLockWait(uint64_t sleptUs, bool first) {
 
 void CountRetry() { ++retries; }
 
-DbCode OpenLibrary(const std::string& path, std::unique_ptr<DbConnection>& out, int& version,
+DbCode OpenLibrary(const std::string& target, std::unique_ptr<DbConnection>& out, int& version,
                    DbMsg& msg) {
   out.reset();
   version = 0;
-  const std::string prefix = "Cannot open database '" + path + "': ";
-  struct stat st {};
-  if (stat(path.c_str(), &st) != 0) {
-    msg.Set(prefix + (errno == ENOENT ? std::string("no such file.") : std::strerror(errno)));
-    return kDbCannotOpen;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    msg.Set(prefix + "not a file.");
-    return kDbCannotOpen;
+  const bool server = DbEngine_IsServerTarget(target);
+  const std::string shown = DbEngine_ShownTarget(target);
+  const std::string prefix = "Cannot open database '" + shown + "': ";
+  // A server's database is the site's to make; there is nothing to look at
+  // here before connecting.
+  if (!server) {
+    if (std::string why = WhyNoFile(target); !why.empty()) {
+      msg.Set(prefix + why);
+      return kDbCannotOpen;
+    }
   }
   std::unique_ptr<DbConnection> conn;
   std::string error;
-  if (DbEngine_Open(path, false, conn, error) != kDbOk) {
-    msg.Set(prefix + error);
+  if (DbEngine_Open(target, false, conn, error) != kDbOk) {
+    msg.Set(prefix + (server ? OneLineText(error) : error));
     return kDbCannotOpen;
   }
 
-  // The version is read before any setting is changed, so a file that is
-  // not ours is never written to.
+  // The version is read before any setting is changed, so a database that
+  // is not ours is never written to.
   bool isLibrary = false;
   DbCode rc = Database_ReadVersion(*conn, version, isLibrary, error);
   DbCode code = kDbOk;
   if (rc != kDbOk) {
     code = rc;
     if (code != kDbBusy && code != kDbLocked) code = kDbCannotOpen;
-    msg.Set(prefix + error);
+    msg.Set(prefix + (server ? OneLineText(error) : error));
   } else if (!isLibrary) {
     code = kDbBadSchema;
-    msg.Set("'" + path + "' is not a library database.");
+    std::vector<std::string> tables;
+    // An empty server database is one the site made for `acq init`.
+    if (server && conn->TableNames(tables) == kDbOk && tables.empty())
+      msg.Set("'" + shown + "' is not a library database: it holds no tables yet ('acq init "
+              "--db URI' makes the library in it).");
+    else
+      msg.Set("'" + shown + "' is not a library database.");
   } else if (version > Database_SchemaVersion()) {
     code = kDbBadSchema;
-    msg.Set("'" + path + "' schema version " + std::to_string(version) +
+    msg.Set("'" + shown + "' schema version " + std::to_string(version) +
             " is newer than this program (" + std::to_string(Database_SchemaVersion()) + ").");
   } else {
     if (conn->Configure() != kDbOk) {
       code = conn->ErrorCode() == kDbBusy ? DbCode{kDbBusy} : DbCode{kDbCannotOpen};
-      msg.Set(prefix + conn->ErrorText());
+      msg.Set(prefix + (server ? OneLineText(conn->ErrorText()) : conn->ErrorText()));
     }
   }
   if (code != kDbOk) return code;

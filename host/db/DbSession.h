@@ -68,12 +68,17 @@ class StmtReset {
 };
 
 // ---- opening a library database (session and admin tools) ---------------------------
-// Opens an existing file read-write (never creates one), checks it is a
-// library database of this program's version or older, and sets the
-// connection up (WAL, foreign keys, the busy wait of kDefaultBusyTimeoutMs,
-// synchronous NORMAL). `version` gets the file's schema version; an older
-// one is left for the caller to upgrade. On failure nothing stays open.
-DbCode OpenLibrary(const std::string& path, std::unique_ptr<DbConnection>& out, int& version,
+// Opens an existing library database read-write, never creating one:
+// `target` is a file's path or a server's URI (DbEngine_IsServerTarget).
+// Checks it is a library database of this program's version or older,
+// writing nothing until it is, and sets the connection up (on SQLite WAL,
+// foreign keys, the busy wait of kDefaultBusyTimeoutMs, synchronous
+// NORMAL). `version` gets the schema version; an older one is left for the
+// caller to upgrade. Failures: kDbCannotOpen (no such file, the server
+// unreachable, the log-in refused, no such database; the engine's text on
+// one line), kDbBadSchema (not a library database, or a newer one). Messages
+// show the target without a password. On failure nothing stays open.
+DbCode OpenLibrary(const std::string& target, std::unique_ptr<DbConnection>& out, int& version,
                    DbMsg& msg);
 
 constexpr int kDefaultBusyTimeoutMs = kDbBusyTimeoutMs;
@@ -82,8 +87,13 @@ constexpr int kDefaultBusyTimeoutMs = kDbBusyTimeoutMs;
 void NoteLockWait(uint64_t sleptUs, bool first);
 // Counts a retry for _DbGetConflictStats.
 void CountRetry();
-// Path of a resolved target ("sqlite:/x/y.db" or "/x/y.db").
+// What the engine opens for a resolved target: the path of "sqlite:/x/y.db"
+// (or "/x/y.db"), a server URI as it is.
 std::string PathOfTarget(std::string_view target);
+
+// A server's text on one line, trimmed: libpq ends its lines with newlines
+// and indents the hints under them.
+std::string OneLineText(std::string_view text);
 
 // SQL text shortened for a message.
 std::string ShortSql(std::string_view sql);
@@ -95,7 +105,7 @@ struct DbSessionImpl {
   // The engine connection; every statement cached below refers to it, so
   // the cache is cleared before it is closed.
   std::unique_ptr<pwdb::DbConnection> conn;
-  std::string path;      // the database file
+  std::string path;      // the database: a file's path or a server URI
   std::string server;    // as given at log-in
   std::string user;
   std::string database;

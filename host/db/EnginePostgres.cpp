@@ -95,7 +95,7 @@ std::string DeclOf(std::string_view type) {
     std::string_view pg, decl;
   };
   static constexpr Pair kNames[] = {
-      {"dec64", "DEC64"},     {"daynum", "DAYNUM"},     {"minute", "MINUTE"},
+      {"int64", "INTEGER"},   {"dec64", "DEC64"},     {"daynum", "DAYNUM"},     {"minute", "MINUTE"},
       {"tinyint", "TINYINT"}, {"bitflag", "BIT"},       {"bigint", "INTEGER"},
       {"integer", "INTEGER"}, {"smallint", "SMALLINT"}, {"text", "TEXT"},
       {"boolean", "BIT"},     {"numeric", "NUMERIC"},   {"double precision", "REAL"}};
@@ -131,6 +131,7 @@ std::string ColumnDecl(std::string_view relkind, std::string_view type) {
 constexpr const char* kSupport = R"SQL(
 DO $$
 BEGIN
+  IF to_regtype('int64') IS NULL THEN CREATE DOMAIN int64 AS bigint; END IF;
   IF to_regtype('dec64') IS NULL THEN CREATE DOMAIN dec64 AS bigint; END IF;
   IF to_regtype('daynum') IS NULL THEN CREATE DOMAIN daynum AS integer; END IF;
   IF to_regtype('minute') IS NULL THEN CREATE DOMAIN minute AS integer; END IF;
@@ -239,7 +240,7 @@ class PgConnection final : public DbConnection {
     PgStatement stmt;
     size_t taken = 0;
     std::string error;
-    if (!SqlPostgres_Translate(sql, stmt, taken, error)) {
+    if (!SqlPostgres_Translate(sql, libraryTypes_, stmt, taken, error)) {
       if (used) *used = sql.size();
       return FailedText(kDbError, error);
     }
@@ -259,12 +260,14 @@ class PgConnection final : public DbConnection {
       PgStatement stmt;
       size_t used = 0;
       std::string error;
-      if (!SqlPostgres_Translate(sql, stmt, used, error)) return FailedText(kDbError, error);
+      if (!SqlPostgres_Translate(sql, libraryTypes_, stmt, used, error))
+        return FailedText(kDbError, error);
       sql.remove_prefix(std::min(used, sql.size()));
       if (!stmt.sql.empty()) {
         const bool guarded = !stmt.control && GuardStatement();
         DbCode code = Run(stmt.sql, stmt.text);
         if (code == kDbOk && !stmt.after.empty()) code = Run(stmt.after, {});
+        if (stmt.schema) schemaChanged_ = true;
         if (code != kDbOk) return guarded ? Unguard() : code;
       }
       if (sql.empty() || used == 0) break;
@@ -350,7 +353,12 @@ class PgConnection final : public DbConnection {
     if (code != kDbOk) return code;
     return Run("SET LOCAL lock_timeout = " + std::to_string(busyMs_), {});
   }
-  DbCode InstallSupport() override { return Run(kSupport, {}); }
+  DbCode InstallSupport() override {
+    schemaChanged_ = true;
+    const DbCode code = Run(kSupport, {});
+    if (code == kDbOk) libraryTypes_ = true;
+    return code;
+  }
 
   DbCode Configure() override { return Succeeded(); }
   DbCode Checkpoint() override { return Succeeded(); }
@@ -411,16 +419,31 @@ class PgConnection final : public DbConnection {
     return Succeeded();
   }
 
+  // Asked before most session calls: the catalogue is read again when this
+  // connection changed the schema, else at most once a second (another
+  // workstation's upgrade is rare, and is seen within that second).
   DbCode SchemaStamp(int64_t& out) override {
+    const auto now = std::chrono::steady_clock::now();
+    if (!schemaChanged_ && stampRead_ && now - stampAt_ < std::chrono::seconds(1)) {
+      out = stamp_;
+      return Succeeded();
+    }
     // Every table, view, column or type change writes a new version of a
     // catalogue row of the schema; a dropped relation lowers the count.
     Result r(PQexec(conn_,
-                    "SELECT count(*) * 4294967296 + coalesce(max(age(xmin)) * 0 + "
-                    "max(xmin::text::bigint), 0) FROM pg_class "
-                    "WHERE relnamespace = current_schema()::regnamespace"));
+                    "SELECT count(*) * 4294967296 + coalesce(max(xmin::text::bigint), 0) "
+                    "FROM pg_class WHERE relnamespace = current_schema()::regnamespace"));
     if (!r.Ok()) return Failed(r.r);
-    out = std::strtoll(PQgetvalue(r.r, 0, 0), nullptr, 10);
+    stamp_ = out = std::strtoll(PQgetvalue(r.r, 0, 0), nullptr, 10);
+    stampAt_ = now;
+    stampRead_ = true;
+    schemaChanged_ = false;
     return Succeeded();
+  }
+  void NoteSchemaChange() { schemaChanged_ = true; }
+  void FindLibraryTypes() {
+    Result r(PQexec(conn_, "SELECT to_regtype('int64') IS NOT NULL"));
+    libraryTypes_ = r.Ok() && PQntuples(r.r) == 1 && PQgetvalue(r.r, 0, 0)[0] == 't';
   }
 
   bool IsReadOnly() override {
@@ -540,6 +563,10 @@ class PgConnection final : public DbConnection {
   int busyMs_ = kDbBusyTimeoutMs;
   bool guard_ = false;   // the savepoint acq_stmt is set
   bool queue_ = false;   // the database has the writers' queue (pw_key)
+  bool libraryTypes_ = false;   // the database has the library's domains
+  bool schemaChanged_ = false, stampRead_ = false;
+  int64_t stamp_ = 0;
+  std::chrono::steady_clock::time_point stampAt_;
   uint64_t statements_ = 0;
   std::vector<std::string> dead_;
   std::map<std::pair<Oid, int>, Origin> origins_;
@@ -598,6 +625,7 @@ StepRc PgStatementImpl::Step() {
     if (!ok) conn_.Failed(result_.r);
     if (ok) conn_.NoteChanges(result_.r);
     if (ok && !stmt_.after.empty()) ok = conn_.Run(stmt_.after, {}) == kDbOk;
+    if (stmt_.schema) conn_.NoteSchemaChange();
     if (!ok) {
       result_ = nullptr;
       if (guarded) conn_.Unguard();
@@ -700,6 +728,7 @@ DbCode PostgresEngine_Open(std::string_view target, std::unique_ptr<DbConnection
     return kDbCannotOpen;
   }
   pg->SetBusyTimeout(kDbBusyTimeoutMs);
+  pg->FindLibraryTypes();
   out = std::move(pg);
   return kDbOk;
 }

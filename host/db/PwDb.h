@@ -53,10 +53,11 @@ std::string _DbErrStr(DbCode code, const DbMsg& msg);
 // The host's global record: the four 31-character log-in texts and the
 // workstation's location (61 characters).
 struct DbGlobalRec {
-  std::string server;    // name in the workstation's [Servers] section
+  std::string server;    // a name of the workstation's [Servers] section, a server URI
+                         // or "sqlite:PATH" (DbConfig_ResolveServer)
   std::string user;
   std::string password;
-  std::string database;  // informational for SQLite; the database name on servers
+  std::string database;  // informational: the server's target names its database
   std::string location;  // the workstation's location code
 };
 extern DbGlobalRec DbGlobal_globRec;
@@ -66,12 +67,23 @@ using HDb = DbSessionImpl*;
 struct SearchImpl;
 using HSrch = SearchImpl*;
 
-// Resolves `server` to "sqlite:<path>": "sqlite:PATH" names a file itself
-// (the frame's --db); otherwise the workstation configuration's [Servers]
-// section names it, or a name that is itself a path ending in ".db"
-// resolves to itself. kDbCannotOpen with "Unknown server name 'x'."
-// otherwise.
+// Resolves `server` to the database it names: "sqlite:<path>" for a file,
+// or a server's URI ("postgresql://user@host:port/db", "postgres://...",
+// "postgresql:///db?service=NAME") as written. A URI or "sqlite:PATH" names
+// the database itself (the frame's --db; a relative PATH is taken from the
+// working folder); otherwise the workstation configuration's [Servers]
+// section maps the name to either form (a relative path there is taken from
+// the configuration file's folder), or a name that is itself a path ending
+// in ".db" resolves to itself. kDbCannotOpen with "Unknown server name
+// 'x'." otherwise. A URI goes to libpq untouched: its password file
+// (~/.pgpass, $PGPASSFILE), service file and PG* variables apply.
 DbCode DbConfig_ResolveServer(std::string_view server, std::string& target, DbMsg& msg);
+// True when `target` (or a --db value) is a server's URI ("postgresql:" or
+// "postgres:"); anything else names an SQLite file.
+bool DbConfig_IsServerTarget(std::string_view target);
+// `target` fit to show: a password written into a server URI becomes
+// "***" (a target shown differently from itself holds a password).
+std::string DbConfig_ShownTarget(std::string_view target);
 
 // Opens the database of `server`, checks `user` and `password` against the
 // stored salted hash (an unknown user costs the same work as a wrong

@@ -6,8 +6,8 @@
 //
 //  - parameters ?n (and bare ?) become $n;
 //  - declared types become the library's domains (DEC64, DAYNUM, MINUTE,
-//    TINYINT, BIT) or PostgreSQL types, INTEGER as bigint (SQLite's integers
-//    are 64-bit), and every text column compares in the C collation, byte by
+//    TINYINT, BIT, INTEGER as the 64-bit INT64, as SQLite's integers are) or
+//    PostgreSQL types, and every text column compares in the C collation, byte by
 //    byte, as SQLite's BINARY does;
 //  - an INTEGER PRIMARY KEY hands out max + 1 when inserted without a key,
 //    as SQLite's does (a trigger, created after the table);
@@ -29,11 +29,14 @@ using namespace sqltok;
 
 // The type of a column declaration or a cast, PostgreSQL's spelling.
 // `text` is set when the type holds text (it then gets the C collation).
-std::string MapType(std::string_view word, std::string_view size, bool& text) {
+std::string MapType(std::string_view word, std::string_view size, bool libraryTypes, bool& text) {
   text = false;
   std::string upper;
   for (char c : word) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  if (upper == "INTEGER" || upper == "INT" || upper == "BIGINT") return "BIGINT";
+  // A domain, so that a view's column that is a plain column keeps it (an
+  // expression gives the plain bigint).
+  if (upper == "INTEGER" || upper == "INT" || upper == "BIGINT")
+    return libraryTypes ? "INT64" : "BIGINT";
   if (upper == "DEC64" || upper == "DAYNUM" || upper == "MINUTE" || upper == "TINYINT")
     return upper;
   if (upper == "BIT") return "BITFLAG";
@@ -48,8 +51,8 @@ std::string MapType(std::string_view word, std::string_view size, bool& text) {
 class ToPostgres {
  public:
   ToPostgres(std::string_view sql, const std::vector<Token>& toks, const std::vector<size_t>& match,
-             PgStatement& out)
-      : sql_(sql), toks_(toks), match_(match), out_(out) {}
+             bool libraryTypes, PgStatement& out)
+      : sql_(sql), toks_(toks), match_(match), libraryTypes_(libraryTypes), out_(out) {}
 
   // Translates the statement toks_[b, e).
   bool Statement(size_t b, size_t e, std::string& error);
@@ -80,6 +83,7 @@ class ToPostgres {
   std::string_view sql_;
   const std::vector<Token>& toks_;
   const std::vector<size_t>& match_;
+  const bool libraryTypes_;
   PgStatement& out_;
   int nextParam_ = 1;
   int subqueries_ = 0;
@@ -310,10 +314,7 @@ size_t ToPostgres::Cast(size_t i) {
       after = match_[after] + 1;
     }
     bool text = false;
-    std::string type = MapType(toks_[as + 1].text, size, text);
-    // Domains are no target of a cast that must give a plain number.
-    if (type == "DEC64" || type == "DAYNUM" || type == "MINUTE") type = "BIGINT";
-    if (type == "TINYINT" || type == "BITFLAG") type = "SMALLINT";
+    const std::string type = MapType(toks_[as + 1].text, size, libraryTypes_, text);
     out_.sql += toks_[as + 1].trivia;
     out_.sql += type;
     Range(after, close);
@@ -338,7 +339,7 @@ size_t ToPostgres::ColumnType(size_t i, size_t e, bool& identity) {
   }
   bool text = false;
   out_.sql += toks_[i].trivia;
-  out_.sql += MapType(toks_[i].text, size, text);
+  out_.sql += MapType(toks_[i].text, size, libraryTypes_, text);
   bool collated = false;
   for (size_t j = after; j < e; ++j) collated = collated || IsWord(toks_[j], "collate");
   if (text && !collated) out_.sql += " COLLATE \"C\"";
@@ -394,8 +395,8 @@ void ToPostgres::CreateTable(size_t b, size_t open, size_t e) {
 
 }  // namespace
 
-bool SqlPostgres_Translate(std::string_view sql, PgStatement& out, size_t& used,
-                           std::string& error) {
+bool SqlPostgres_Translate(std::string_view sql, bool libraryTypes, PgStatement& out,
+                           size_t& used, std::string& error) {
   out = PgStatement{};
   used = sql.size();
   std::vector<Token> toks;
@@ -417,10 +418,11 @@ bool SqlPostgres_Translate(std::string_view sql, PgStatement& out, size_t& used,
   std::vector<size_t> match;
   if (!MatchParens(sql, stmt, match, error)) return false;
   out.text = std::string(sql.substr(0, toks[end].pos));
-  ToPostgres translator(sql, stmt, match, out);
+  ToPostgres translator(sql, stmt, match, libraryTypes, out);
   out.readOnly = IsAnyWord(stmt[0], {"select", "values", "show", "explain"});
   out.control = IsAnyWord(stmt[0], {"begin", "commit", "end", "rollback", "savepoint", "release",
                                     "set"});
+  out.schema = IsAnyWord(stmt[0], {"create", "alter", "drop"});
   if (IsWord(stmt[0], "with")) {
     out.readOnly = true;
     for (const Token& t : stmt)

@@ -13,10 +13,14 @@ struct PgStatement {
   int params = 0;      // the highest parameter number used
   bool readOnly = false;
   bool control = false;   // begins or ends a transaction or a savepoint
+  bool schema = false;    // changes the schema (CREATE, ALTER, DROP)
 };
 
 // Translates the first statement of `sql`; `used` gets how many bytes it
-// took (its ';' included). False with `error` for text that cannot be cut
-// into tokens (an unterminated literal, unpaired parentheses).
-bool SqlPostgres_Translate(std::string_view sql, PgStatement& out, size_t& used,
-                           std::string& error);
+// took (its ';' included). `libraryTypes`: the database has the library's
+// domains (INTEGER becomes INT64, a cast to DEC64 keeps the domain); else
+// INTEGER is a plain bigint, as in a database of another program. False
+// with `error` for text that cannot be cut into tokens (an unterminated
+// literal, unpaired parentheses).
+bool SqlPostgres_Translate(std::string_view sql, bool libraryTypes, PgStatement& out,
+                           size_t& used, std::string& error);

@@ -1,5 +1,7 @@
 // Database administration commands. Each reports what it did on stdout and
-// a failure as "acq: <server text>" on stderr with exit status 1.
+// a failure as "acq: <server text>" on stderr with exit status 1. --db names
+// an SQLite file (of any name) or a server's URI; a URI is shown without its
+// password.
 #include "host/frame/AdminCommands.h"
 
 #include <sys/stat.h>
@@ -62,19 +64,24 @@ std::optional<std::string> NewPassword(const Options& o, const std::string& user
   return password;
 }
 
+// The database of --db as shown: a URI without its password.
+std::string Shown(const Options& o) { return DbConfig_ShownTarget(o.db); }
+
 int Init(const Options& o) {
+  const bool server = DbConfig_IsServerTarget(o.db);
   struct stat st;
-  if (stat(o.db.c_str(), &st) == 0)
+  if (!server && stat(o.db.c_str(), &st) == 0)
     return Failure("'" + Lb_CutForMessage(o.db, 200) +
                    "' already exists; acq init never touches an existing file.");
   DbMsg msg;
   if (DbAdmin_CreateDatabase(o.db, o.demo, msg) != kDbOk) return DbFailure(msg);
-  std::printf("Created %s (schema version %d)%s.\n", o.db.c_str(), DbAdmin_SchemaVersion(),
-              o.demo ? " with the demo library" : "");
+  std::printf("%s %s (schema version %d)%s.\n", server ? "Made the library in" : "Created",
+              Shown(o).c_str(), DbAdmin_SchemaVersion(), o.demo ? " with the demo library" : "");
   if (o.demo)
     std::printf("Demo users: admin, clerk and viewer; each password is the user name.\n");
-  std::printf("Only you can read and write it (mode 0600); README.md tells how to share it "
-              "with a group.\n");
+  if (!server)
+    std::printf("Only you can read and write it (mode 0600); README.md tells how to share it "
+                "with a group.\n");
   return kExitOk;
 }
 
@@ -84,9 +91,9 @@ int Upgrade(const Options& o) {
   if (DbAdmin_UpgradeDatabase(o.db, from, msg) != kDbOk) return DbFailure(msg);
   const int to = DbAdmin_SchemaVersion();
   if (from == to)
-    std::printf("%s is at schema version %d already.\n", o.db.c_str(), to);
+    std::printf("%s is at schema version %d already.\n", Shown(o).c_str(), to);
   else
-    std::printf("Upgraded %s from schema version %d to %d.\n", o.db.c_str(), from, to);
+    std::printf("Upgraded %s from schema version %d to %d.\n", Shown(o).c_str(), from, to);
   return kExitOk;
 }
 
@@ -131,7 +138,16 @@ int List(const Options& o) {
 
 }  // namespace
 
+void WarnOfPasswordInTarget(std::string_view target) {
+  const std::string shown = DbConfig_ShownTarget(target);
+  if (shown == target) return;
+  std::fprintf(stderr, "acq: warning: the database URI %s holds a password; passwords belong in "
+                       "the password file (~/.pgpass, or the file $PGPASSFILE names).\n",
+               shown.c_str());
+}
+
 int RunAdminCommand(const Options& o) {
+  WarnOfPasswordInTarget(o.db);
   switch (o.command) {
     case FrameCommand::Init: return Init(o);
     case FrameCommand::Upgrade: return Upgrade(o);

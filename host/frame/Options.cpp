@@ -12,19 +12,25 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage:\n"
-    "  acq init [--demo] --db PATH           create a new library database\n"
-    "  acq upgrade --db PATH                 bring a database to the current schema\n"
-    "  acq user add NAME [--full-name TEXT] [--password-stdin] --db PATH\n"
-    "  acq user passwd NAME [--password-stdin] --db PATH\n"
-    "  acq user grant NAME FEATURE... --db PATH     (FEATURE: a key such as poEdit, or all)\n"
-    "  acq user revoke NAME FEATURE... --db PATH\n"
-    "  acq user list --db PATH\n"
-    "  acq [run] [--db PATH | --server NAME] [--user NAME] [--password-stdin]\n"
+    "  acq init [--demo] --db DB             create a new library database (a file), or make\n"
+    "                                        the library in an empty database on a server\n"
+    "  acq upgrade --db DB                   bring a database to the current schema\n"
+    "  acq user add NAME [--full-name TEXT] [--password-stdin] --db DB\n"
+    "  acq user passwd NAME [--password-stdin] --db DB\n"
+    "  acq user grant NAME FEATURE... --db DB       (FEATURE: a key such as poEdit, or all)\n"
+    "  acq user revoke NAME FEATURE... --db DB\n"
+    "  acq user list --db DB\n"
+    "  acq [run] [--db DB | --server NAME] [--user NAME] [--password-stdin]\n"
     "            [--location CODE] [--script FILE] [--transcript FILE|-] [--trace]\n"
     "            [--module PATH] [--host-version X.Y]\n"
     "\n"
+    "DB is a database file (of any name), or a PostgreSQL database as a URI:\n"
+    "postgresql://USER@HOST[:PORT]/DBNAME, or postgresql:///DBNAME?service=NAME\n"
+    "(~/.pg_service.conf). The password for the server belongs in ~/.pgpass (or the\n"
+    "file $PGPASSFILE names), not in the URI.\n"
+    "\n"
     "Run options:\n"
-    "  --db PATH            the database file (of any name)\n"
+    "  --db DB              the database: a file or a URI, as above\n"
     "  --server NAME        a server of the workstation's [Servers] section\n"
     "                       (default: Server in its [ACQ] section)\n"
     "  --user NAME          the log-in user (else the script's login, else asked)\n"
@@ -37,8 +43,11 @@ constexpr const char* kUsage =
     "  --module PATH        the acquisitions module (default: libPwAcq75.so beside acq)\n"
     "  --host-version X.Y   the host version the module is checked against\n"
     "\n"
-    "Exit status: 0 done; 1 failed (or the script failed); 2 start-up failed;\n"
-    "3 the module could not be loaded; 64 usage error.\n";
+    "Exit status: 0 done; 1 an init, upgrade or user command failed (the database\n"
+    "cannot be opened or reached, is not a library database or a newer one, already\n"
+    "holds tables, ...), or the script failed; 2 start-up failed (the same database\n"
+    "faults, or the log-in, or the start-up load); 3 the module could not be loaded;\n"
+    "64 usage error.\n";
 
 enum Opt : unsigned {
   kDb = 1u << 0, kServer = 1u << 1, kUser = 1u << 2, kPasswordStdin = 1u << 3,
@@ -195,7 +204,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
     return false;
   }
   if (out.command != FrameCommand::Run && out.command != FrameCommand::Help && out.db.empty()) {
-    error = "'acq " + std::string(rule.name) + "' needs --db PATH";
+    error = "'acq " + std::string(rule.name) + "' needs --db PATH or --db URI";
     return false;
   }
   if (out.command == FrameCommand::Run) {

@@ -20,7 +20,7 @@ enum class FrameCommand {
 struct Options {
   FrameCommand command = FrameCommand::Run;
   std::vector<std::string> args;  // user name, then feature keys
-  std::string db;                 // --db PATH
+  std::string db;                 // --db PATH or URI
   std::string server;             // --server NAME
   std::string user;
   std::string location;

@@ -44,6 +44,7 @@
 #include <string>
 
 #include "host/db/PwDb.h"
+#include "host/frame/AdminCommands.h"
 #include "host/frame/FrameMenu.h"
 #include "host/frame/Loader.h"
 #include "host/frame/RawMessage.h"
@@ -128,16 +129,27 @@ std::unique_ptr<UiDriver> MakeDriver(const Options& o, std::string& error) {
   return Ui_MakeScriptDriver(text.str(), o.script, o.transcript, &error);
 }
 
-// The server name of the log-in: --db (a file of any name, as a
-// "sqlite:PATH" target), --server, or the workstation's.
+// The server name of the log-in: --db (a server's URI as it is, else a file
+// of any name as a "sqlite:PATH" target), --server, or the workstation's.
 std::string ServerName(const Options& o) {
   if (!o.db.empty()) {
+    if (DbConfig_IsServerTarget(o.db)) return o.db;
     std::error_code ec;
     const std::filesystem::path path = std::filesystem::absolute(o.db, ec);
     return "sqlite:" + (ec ? o.db : path.lexically_normal().string());
   }
   if (!o.server.empty()) return o.server;
   return Lb_IniRead(Lb_WorkstationIniPath(), "ACQ", "Server");
+}
+
+// A server URI with a password written in it works, but the password sits
+// in a command line or a configuration file others may read: said once,
+// before the log-in. A server name that does not resolve is left for the
+// log-in to report.
+void WarnOfPasswordInServer(const std::string& server) {
+  std::string target;
+  DbMsg msg;
+  if (DbConfig_ResolveServer(server, target, msg) == kDbOk) WarnOfPasswordInTarget(target);
 }
 
 // Fills the log-in texts of DbGlobal_globRec; false when a question was
@@ -396,11 +408,12 @@ int RunClient(const Options& o) {
 
   const std::string server = ServerName(o);
   if (server.empty()) {
-    std::fprintf(stderr, "acq: no database: give --db PATH or --server NAME, or set Server in "
-                         "the [ACQ] section of %s\n",
+    std::fprintf(stderr, "acq: no database: give --db PATH|URI or --server NAME, or set Server "
+                         "in the [ACQ] section of %s\n",
                  Lb_WorkstationIniPath().c_str());
     return kExitUsage;
   }
+  WarnOfPasswordInServer(server);
 
   LoadedModule module;
   const std::string path = o.module.empty() ? DefaultModulePath() : o.module;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <deque>
 #include <string>
@@ -17,6 +16,7 @@
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/frame/AcqDbPrereq.h"
 #include "host/muc/UiDriver.h"
+#include "support/TestLibrary.h"
 
 namespace budgettest {
 
@@ -106,16 +106,10 @@ class BudgetModule {
 
   // The first column of the first row of `sql` as text ("" for none or NULL).
   std::string Query(const std::string& sql) {
-    sqlite3* conn = nullptr;
-    sqlite3_open(db.Path().c_str(), &conn);
-    sqlite3_stmt* stmt = nullptr;
-    std::string out;
-    EXPECT_EQ(sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
-    if (stmt && sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_type(stmt, 0) != SQLITE_NULL)
-      out = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    sqlite3_finalize(stmt);
-    sqlite3_close(conn);
-    return out;
+    std::vector<std::vector<std::string>> rows;
+    std::string error;
+    EXPECT_TRUE(testlib::detail::Table(db.Path(), sql, "", rows, error)) << error << " in " << sql;
+    return rows.empty() || rows[0].empty() ? "" : rows[0][0];
   }
   // A money column (stored in millionths).
   Dec64 QueryMoney(const std::string& sql) {

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <functional>
@@ -23,6 +22,7 @@
 #include "acq/po/AcqDbAct.h"
 #include "acq/po/AcqDbStat.h"
 #include "host/muc/UiDriver.h"
+#include "support/TestLibrary.h"
 
 namespace acttest {
 
@@ -36,22 +36,9 @@ inline Dec64 Sub(Dec64 a, Dec64 b) { return Dec64::FromRaw(a.raw - b.raw); }
 
 // Every row of `sql`, each cell as text ("" for NULL).
 inline Rows QueryRows(const std::string& path, const std::string& sql) {
-  sqlite3* conn = nullptr;
-  sqlite3_stmt* stmt = nullptr;
   Rows rows;
-  EXPECT_EQ(sqlite3_open(path.c_str(), &conn), SQLITE_OK);
-  sqlite3_busy_timeout(conn, 10000);
-  EXPECT_EQ(sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(conn) << " in " << sql;
-  while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-    rows.emplace_back();
-    for (int col = 0; col < sqlite3_column_count(stmt); ++col) {
-      const auto* text = sqlite3_column_text(stmt, col);
-      rows.back().emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-    }
-  }
-  sqlite3_finalize(stmt);
-  sqlite3_close(conn);
+  std::string error;
+  EXPECT_TRUE(testlib::detail::Table(path, sql, "", rows, error)) << error << " in " << sql;
   return rows;
 }
 

@@ -10,7 +10,6 @@
 #include "acq/db/AcqDbExcept.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/frame/AcqBase.h"
-#include "host/db/DbAdmin.h"
 #include "host/sys/RunTime.h"
 
 namespace acqtest {
@@ -25,20 +24,6 @@ namespace {
 
 void RecordError(std::string_view text) { ShownErrors().emplace_back(text); }
 
-const std::string& TemplateDatabase() {
-  static std::once_flag once;
-  static std::string path;
-  std::call_once(once, [] {
-    const fs::path dir = fs::temp_directory_path() / ("acq-template-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    path = (dir / "template.db").string();
-    DbMsg msg;
-    ASSERT_EQ(DbAdmin_CreateDatabase(path, true, msg), kDbOk) << msg.text;
-    std::atexit([] { fs::remove_all(fs::path(path).parent_path()); });
-  });
-  return path;
-}
-
 void LoadStringTable() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -52,16 +37,7 @@ void LoadStringTable() {
 }  // namespace
 
 ModuleDb::ModuleDb() {
-  static int serial = 0;
-  dir_ = fs::temp_directory_path() /
-         ("acq-test-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
-  // A folder of this name can only be left by an earlier process that had
-  // this process id and was killed before it cleaned up: it is stale.
-  fs::remove_all(dir_);
-  fs::create_directories(dir_);
-  path_ = (dir_ / "library.db").string();
-  fs::copy_file(TemplateDatabase(), path_);
-  setenv("ACQ_WORKSTATION", (dir_ / "workstation.ini").c_str(), 1);
+  setenv("ACQ_WORKSTATION", (Dir() / "workstation.ini").c_str(), 1);
 }
 
 ModuleDb::~ModuleDb() {
@@ -71,8 +47,6 @@ ModuleDb::~ModuleDb() {
     acq::AcqDbGlobal::Terminate();
     acq::AcqDbExcept::Terminate();
   }
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
 }
 
 void ModuleDb::StartUnits() {
@@ -86,31 +60,29 @@ void ModuleDb::StartUnits() {
 }
 
 DbCode ModuleDb::Login(const std::string& user, const std::string& password) {
-  DbGlobal_globRec = DbGlobalRec{path_, user, password, "acq", "MAIN"};
+  DbGlobal_globRec = DbGlobalRec{Path(), user, password, "acq", "MAIN"};
   DbMsg msg;
   return acq::AcqDb::Login(msg);
 }
 
 void ModuleDb::Exec(const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path_.c_str(), &db), SQLITE_OK);
-  sqlite3_busy_timeout(db, 5000);
-  char* error = nullptr;
-  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-  EXPECT_EQ(rc, SQLITE_OK) << (error ? error : "") << " in " << sql;
-  sqlite3_free(error);
-  sqlite3_close(db);
+  std::unique_ptr<pwdb::DbConnection> conn = lib_.Connect();
+  ASSERT_TRUE(conn);
+  conn->SetBusyTimeout(5000);
+  EXPECT_EQ(conn->Exec(sql), kDbOk) << conn->ErrorText() << " in " << sql;
 }
 
 WriteLockHolder::WriteLockHolder(const std::string& path) {
-  EXPECT_EQ(sqlite3_open(path.c_str(), &db_), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::string error;
+  EXPECT_EQ(pwdb::DbEngine_Open(path, false, conn_, error), kDbOk) << error;
+  if (!conn_) return;
+  EXPECT_EQ(testlib::HoldWriteLock(*conn_), "");
   _DbSetBusyTimeout(acq::AcqDbGlobal::Session(), 20);
 }
 
 WriteLockHolder::~WriteLockHolder() {
-  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  sqlite3_close(db_);
+  if (conn_) conn_->Rollback();
+  conn_.reset();
   _DbSetBusyTimeout(acq::AcqDbGlobal::Session(), kDbBusyTimeoutMs);
 }
 

@@ -1,16 +1,17 @@
-// A real library database in a temporary folder and the module's database
-// units started on it, as the host would start them. The demo database is
-// made once per test binary and copied for each test (hashing the demo
-// users' passwords is deliberately slow).
+// A real library database of the test's own (tests/support/TestLibrary.h:
+// a copy of the demo library in a temporary folder, or a database cloned
+// from it on the test server) and the module's database units started on it,
+// as the host would start them.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "host/db/DbEngine.h"
 #include "host/db/PwDb.h"
+#include "support/TestLibrary.h"
 
 namespace acqtest {
 
@@ -31,16 +32,19 @@ class ModuleDb {
   DbCode Login(const std::string& user = "admin", const std::string& password = "admin");
   // Runs SQL on a connection of the test's own (not the module's session).
   void Exec(const std::string& sql);
-  const std::string& Path() const { return path_; }
-  std::filesystem::path Dir() const { return dir_; }
+  // The database: the file's path or the server database's URI.
+  const std::string& Path() const { return lib_.Target(); }
+  std::filesystem::path Dir() const { return lib_.Dir(); }
+  const testlib::TestLibrary& Lib() const { return lib_; }
 
  private:
-  std::filesystem::path dir_;
-  std::string path_;
+  testlib::TestLibrary lib_;
   bool started_ = false;
 };
 
-// A second connection that holds the database's write lock while it lives,
+// A second connection that holds the database's write lock while it lives
+// (SQLite: a transaction begun for writing; a server: a transaction holding
+// every table of the library in EXCLUSIVE mode, which keeps readers in),
 // so every write of the module's session meets a conflict. Meanwhile the
 // module's session waits only briefly for it (a lock held past every wait,
 // without each attempt of a retry waiting the full busy timeout).
@@ -52,7 +56,7 @@ class WriteLockHolder {
   WriteLockHolder& operator=(const WriteLockHolder&) = delete;
 
  private:
-  sqlite3* db_ = nullptr;
+  std::unique_ptr<pwdb::DbConnection> conn_;
 };
 
 }  // namespace acqtest

@@ -3,13 +3,14 @@
 // that another workstation changed first is told to the one that saved
 // second instead of overwriting it unseen.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "acq/db/AcqDbBase.h"
 #include "acq/db/AcqDbExcept.h"
 #include "acq/db/AcqDbGlobal.h"
+#include "host/db/DbEngine.h"
 #include "host/mr/MrFramework.h"
 #include "host/muc/UiDriver.h"
 #include "support/Processes.h"
@@ -141,14 +143,9 @@ bool LogInAgain() {
 
 // Saves continuously for a fixed count of rounds: each round a column of its
 // own and the shared counter through the editor, its own PO line item, and
-// the tally. Exit status 0 when every save went through; the conflicts told
-// go to a file.
-int Workstation(int number, int rounds, const testproc::Gate& gate, const std::string& dir) {
-  if (!LogInAgain()) return 20;
-  AnsweringUi ui;
+// the tally. 0 when every save went through, else which save failed.
+int SaveRounds(int number, int rounds, AnsweringUi& ui, int& conflicts) {
   HDb session = acq::AcqDbGlobal::Session();
-  gate.Wait();
-  int conflicts = 0;
   const std::string own = "p" + std::to_string(number);
   for (int round = 1; round <= rounds; ++round) {
     {
@@ -161,9 +158,25 @@ int Workstation(int number, int rounds, const testproc::Gate& gate, const std::s
     if (SaveOwnItem(number, "r" + std::to_string(round)) != kDbOk) return 24;
     if (!BumpTally()) return 25;
   }
-  if (!ShownErrors().empty()) return 26;
+  return ShownErrors().empty() ? 0 : 26;
+}
+
+// A workstation process: exit status 0 when every save went through; the
+// conflicts told go to a file, what it was shown on a failure to stderr.
+int Workstation(int number, int rounds, const testproc::Gate& gate, const std::string& dir) {
+  if (!LogInAgain()) return 20;
+  AnsweringUi ui;
+  gate.Wait();
+  int conflicts = 0;
+  const int status = SaveRounds(number, rounds, ui, conflicts);
+  if (status != 0) {
+    for (const std::string& text : ShownErrors())
+      std::fprintf(stderr, "workstation %d was shown: %s\n", number, text.c_str());
+    if (!ui.boxes.empty())
+      std::fprintf(stderr, "workstation %d last box: %s\n", number, ui.boxes.back().c_str());
+  }
   std::ofstream(dir + "/conflicts" + std::to_string(number)) << conflicts;
-  return 0;
+  return status;
 }
 
 class Workstations : public ::testing::Test {
@@ -174,18 +187,13 @@ class Workstations : public ::testing::Test {
     ASSERT_EQ(db.Login(), kDbOk);
   }
 
-  int32_t Number(const std::string& sql) {
-    int32_t n = -1;
-    DbMsg msg;
-    EXPECT_EQ(acq::AcqDb::ExecSP(msg, &n, sizeof n, "", sql), kDbOk) << msg.text;
-    return n;
-  }
+  // The one value `sql` selects, as text.
   std::string Text(const std::string& sql) {
-    char text[64] = {};
-    DbMsg msg;
-    EXPECT_EQ(acq::AcqDb::ExecSP(msg, text, sizeof text - 1, "", sql), kDbOk) << msg.text;
-    return text;
+    const std::vector<std::string> rows = db.Lib().Rows(sql);
+    EXPECT_EQ(rows.size(), 1u) << sql;
+    return rows.empty() ? "" : rows[0];
   }
+  int Number(const std::string& sql) { return std::atoi(Text(sql).c_str()); }
 
   ModuleDb db;
 };
@@ -201,14 +209,14 @@ TEST_F(Workstations, FourSavingContinuouslyLoseNothingAndFailNothing) {
   for (pid_t child : children) EXPECT_EQ(testproc::WaitFor(child, 600), 0);
 
   // Every save landed, the counter's included: a lost update would leave it short.
-  EXPECT_EQ(Number("select counter from ws_record where record#=1"), kWorkstations * kRounds);
-  EXPECT_EQ(Number("select hits from tally where tally#=1"), kWorkstations * kRounds);
+  EXPECT_EQ(Number("select counter from ws_record where \"record#\"=1"), kWorkstations * kRounds);
+  EXPECT_EQ(Number("select hits from tally where \"tally#\"=1"), kWorkstations * kRounds);
   const std::string last = "r" + std::to_string(kRounds);
   for (int n = 1; n <= kWorkstations; ++n) {
     const std::string p = std::to_string(n);
-    EXPECT_EQ(Text("select p" + p + " from ws_record where record#=1"),
+    EXPECT_EQ(Text("select p" + p + " from ws_record where \"record#\"=1"),
               "round " + std::to_string(kRounds));
-    EXPECT_EQ(Text("select call_number from po_line_item where po#=6 and line=1 and item=1" + p),
+    EXPECT_EQ(Text("select call_number from po_line_item where \"po#\"=6 and line=1 and item=1" + p),
               last);
   }
   int conflicts = 0;
@@ -246,7 +254,7 @@ TEST_F(Workstations, SameFieldConflictIsToldToTheSecondToSave) {
     ASSERT_TRUE(a.Set("counter", "8"));
     EXPECT_TRUE(MrEditor_Save(a.get()));
   }
-  EXPECT_EQ(Number("select counter from ws_record where record#=1"), 8);
+  EXPECT_EQ(Number("select counter from ws_record where \"record#\"=1"), 8);
   _DbLogout(&other);
   EXPECT_TRUE(ShownErrors().empty());
 }
@@ -266,32 +274,41 @@ TEST_F(Workstations, SavesWaitOutALockHeldForASecond) {
          return editor.get() && editor.Set("p3", "held") && MrEditor_Save(editor.get());
        }},
   };
-  const std::string path = db.Path();
   for (const auto& s : saves) {
     int locked[2];
     ASSERT_EQ(pipe(locked), 0);
     const pid_t holder = testproc::Spawn([&] {
-      sqlite3* conn = nullptr;
-      if (sqlite3_open(path.c_str(), &conn) != SQLITE_OK ||
-          sqlite3_exec(conn, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return 1;
+      std::unique_ptr<pwdb::DbConnection> conn = db.Lib().Connect();
+      if (!conn || conn->Begin() != kDbOk) return 1;
+      // SQLite: the transaction holds the write lock from its start. A
+      // server locks rows: those the saves write, without changing them.
+      if (conn->IsServer() &&
+          conn->Exec(R"(SELECT hits FROM tally WHERE "tally#"=1 FOR UPDATE;
+                        SELECT call_number FROM po_line_item
+                          WHERE "po#"=6 AND line=1 AND item=11 FOR UPDATE;
+                        SELECT p3 FROM ws_record WHERE "record#"=1 FOR UPDATE)") != kDbOk)
+        return 2;
       (void)!write(locked[1], "l", 1);
       std::this_thread::sleep_for(std::chrono::seconds(1));
-      sqlite3_exec(conn, "COMMIT", nullptr, nullptr, nullptr);
-      sqlite3_close(conn);
-      return 0;
+      return conn->Commit() == kDbOk ? 0 : 3;
     });
-    char c = 0;
-    ASSERT_EQ(read(locked[0], &c, 1), 1);
-    close(locked[0]);
+    // Only the holder keeps the pipe open now: a holder that failed ends
+    // the read instead of leaving it waiting.
     close(locked[1]);
+    char c = 0;
+    const ssize_t got = read(locked[0], &c, 1);
+    close(locked[0]);
+    if (got != 1) {
+      ADD_FAILURE() << "the holder could not take the lock: " << testproc::WaitFor(holder, 60);
+      continue;
+    }
     EXPECT_TRUE(s.save()) << s.way;
     EXPECT_EQ(testproc::WaitFor(holder, 60), 0);
   }
-  EXPECT_EQ(Number("select hits from tally where tally#=1"), 1);
-  EXPECT_EQ(Text("select call_number from po_line_item where po#=6 and line=1 and item=11"),
+  EXPECT_EQ(Number("select hits from tally where \"tally#\"=1"), 1);
+  EXPECT_EQ(Text("select call_number from po_line_item where \"po#\"=6 and line=1 and item=11"),
             "held");
-  EXPECT_EQ(Text("select p3 from ws_record where record#=1"), "held");
+  EXPECT_EQ(Text("select p3 from ws_record where \"record#\"=1"), "held");
   EXPECT_TRUE(ShownErrors().empty());
   EXPECT_TRUE(ui.boxes.empty());
 }
@@ -301,13 +318,15 @@ TEST_F(Workstations, SavesWaitOutALockHeldForASecond) {
 bool lockFreeWhenTold = false;
 void CheckLockWhileTold(std::string_view text) {
   ShownErrors().emplace_back(text);
-  sqlite3* conn = nullptr;
-  const std::string path = DbGlobal_globRec.server;
-  lockFreeWhenTold = sqlite3_open(path.c_str(), &conn) == SQLITE_OK &&
-                     sqlite3_exec(conn, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) ==
-                         SQLITE_OK;
-  sqlite3_exec(conn, "ROLLBACK", nullptr, nullptr, nullptr);
-  sqlite3_close(conn);
+  // Another workstation writes the row the failed transaction wrote.
+  std::unique_ptr<pwdb::DbConnection> conn;
+  std::string error;
+  lockFreeWhenTold = false;
+  if (pwdb::DbEngine_Open(DbGlobal_globRec.server, false, conn, error) != kDbOk) return;
+  conn->SetBusyTimeout(100);
+  lockFreeWhenTold = conn->Begin() == kDbOk &&
+                     conn->Exec("INSERT INTO child (id, parent) VALUES (1, NULL)") == kDbOk;
+  conn->Rollback();
 }
 
 TEST_F(Workstations, FailedCommitIsToldWithTheLockAlreadyFree) {

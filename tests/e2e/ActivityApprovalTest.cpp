@@ -20,7 +20,7 @@ using e2e::Workspace;
 // Items of PO 6 approved, by line: "line:count,...".
 const char* kPoSixApproved =
     "select group_concat(line || ':' || n, ',') from (select line, count(approve_date) as n "
-    "from po_line_item where \"po#\"=6 group by line order by line)";
+    "from po_line_item where \"po#\"=6 group by line order by line) s";
 
 // The list holds every line with items to approve (PO 4 line 1, PO 6 lines
 // 1 to 3). Line 2 of PO 6 lost its budget: refused and marked, while the

@@ -2,15 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <mutex>
 #include <sstream>
-
-#include "host/db/DbAdmin.h"
 
 namespace e2e {
 namespace fs = std::filesystem;
@@ -24,44 +20,15 @@ std::string ReadFile(const fs::path& path) {
   return s.str();
 }
 
-// The demo database is made once and copied: hashing passwords is slow.
-const std::string& TemplateDb() {
-  static std::once_flag once;
-  static std::string path;
-  std::call_once(once, [] {
-    const fs::path dir = fs::temp_directory_path() / ("acq-e2e-template-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    path = (dir / "template.db").string();
-    DbMsg msg;
-    if (DbAdmin_CreateDatabase(path, true, msg) != kDbOk) ADD_FAILURE() << msg.text;
-    std::atexit([] { fs::remove_all(fs::path(path).parent_path()); });
-  });
-  return path;
-}
-
 }  // namespace
 
-Workspace::Workspace() {
-  static int serial = 0;
-  dir_ = fs::temp_directory_path() /
-         ("acq-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
-  fs::create_directories(dir_);
-  fs::copy_file(TemplateDb(), Db());
-}
+Workspace::Workspace() : dir_(lib_.Dir()) {}
 
-Workspace::~Workspace() {
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
+Workspace::~Workspace() = default;
 
 void Workspace::Exec(const std::string& sql) const {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << (error ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
+  const std::string error = lib_.Exec(sql);
+  EXPECT_EQ(error, "") << sql;
 }
 
 RunResult Workspace::Run(const std::vector<std::string>& args, const std::string& script) const {

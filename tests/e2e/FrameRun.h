@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/TestLibrary.h"
+
 namespace e2e {
 
 struct RunResult {
@@ -18,13 +20,17 @@ struct RunResult {
 
 class Workspace {
  public:
-  Workspace();   // a temporary folder with a demo database "library.db"
+  // A temporary folder and a demo database of the test's own (a file in
+  // the folder, or a database on the test server).
+  Workspace();
   ~Workspace();
   Workspace(const Workspace&) = delete;
   Workspace& operator=(const Workspace&) = delete;
 
   const std::filesystem::path& Dir() const { return dir_; }
-  std::string Db() const { return (dir_ / "library.db").string(); }
+  // What --db takes: the database file's path or the server database's URI.
+  std::string Db() const { return lib_.Target(); }
+  const testlib::TestLibrary& Lib() const { return lib_; }
   // SQL on the database through a connection of the test's own.
   void Exec(const std::string& sql) const;
   // Runs `acq` with `args`, a script of `script` (when not empty), the trace
@@ -32,6 +38,7 @@ class Workspace {
   RunResult Run(const std::vector<std::string>& args, const std::string& script = "") const;
 
  private:
+  testlib::TestLibrary lib_;
   std::filesystem::path dir_;
 };
 

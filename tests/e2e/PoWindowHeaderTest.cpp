@@ -37,7 +37,7 @@ expect "notice window open \"PO 9\""
   ASSERT_EQ(r.exitCode, 0) << r.err << r.transcript;
   EXPECT_EQ(QueryRow(ws.Db(), "select po_number, \"vendor#\", currency, location, "
                               "bill_to_address, ship_to_address, spent_event, item_creation, "
-                              "creation_date = last_update_date, completion_date from po "
+                              "case when creation_date = last_update_date then 1 else 0 end, completion_date from po "
                               "where \"po#\" = 9"),
             "9|3|CAD|BRANCH|RIVER|RIVER|0|6|1|");
 }

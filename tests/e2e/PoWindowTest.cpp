@@ -145,8 +145,9 @@ show
             std::string::npos)
       << r.transcript;
   EXPECT_EQ(QueryRow(ws.Db(),
-                     "select group_concat(line || ':' || (approve_date is not null)) from "
-                     "(select * from po_line_item where \"po#\"=6 order by line, item)"),
+                     "select group_concat(line || ':' || (case when approve_date is null then 0 "
+                     "else 1 end)) from (select * from po_line_item where \"po#\"=6 "
+                     "order by line, item) s"),
             "1:0,1:0,2:1,3:0");
 }
 

@@ -1,6 +1,7 @@
-// Database files as the admin tools make and open them: private modes, a
-// create that is never seen half-made, names checked before they are
-// stored, and plain words for a file or folder that cannot be written.
+// Databases as the admin tools make and open them: private modes of files,
+// a create that is never seen half-made, an empty server database filled
+// and one holding tables refused, names checked before they are stored,
+// and plain words for a file or folder that cannot be written.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -71,6 +72,7 @@ size_t CountOf(const std::string& text, const std::string& needle) {
 }  // namespace
 
 TEST(DbAdmin, NewFilesAndTheirLogsArePrivateToTheOwner) {
+  ACQ_SQLITE_ONLY("about the modes of database files");
   TempDb tmp(false);
   Umask open(022);   // the usual umask would give 0644
   DbMsg msg;
@@ -85,34 +87,84 @@ TEST(DbAdmin, NewFilesAndTheirLogsArePrivateToTheOwner) {
     EXPECT_EQ(entry.path().filename().string().find(".init-"), std::string::npos) << entry.path();
 }
 
-// A create killed at any moment leaves either no file under the name or a
-// complete one; what it left under its temporary name never blocks the
-// next create.
-TEST(DbAdmin, KilledCreateNeverLeavesAHalfMadeFile) {
-  TempDb tmp(false);
+// A create killed at any moment leaves either no library or a complete one
+// (a file under the name, or the tables in the server database); what it
+// left under a temporary name never blocks the next create.
+TEST(DbAdmin, KilledCreateNeverLeavesAHalfMadeDatabase) {
   for (int delayMs : {0, 20, 60, 150}) {
     SCOPED_TRACE(delayMs);
-    fs::remove(tmp.path());
+    testlib::TestLibrary lib(false);
     const pid_t child = fork();
     if (child == 0) {
       DbMsg msg;
-      _exit(DbAdmin_CreateDatabase(tmp.path(), true, msg) == kDbOk ? 0 : 1);
+      _exit(DbAdmin_CreateDatabase(lib.Target(), true, msg) == kDbOk ? 0 : 1);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
-    if (!fs::exists(tmp.path())) continue;
+    // The server ends the killed client's transaction, committed or not,
+    // only once it sees the connection gone.
+    for (int wait = 0; testlib::OnServer() && wait < 3000; ++wait) {
+      if (lib.Rows("SELECT count(*) FROM pg_stat_activity WHERE datname = current_database() "
+                   "AND pid <> pg_backend_pid()") == std::vector<std::string>{"0"})
+        break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     int from = 0;
     DbMsg msg;
-    EXPECT_EQ(DbAdmin_UpgradeDatabase(tmp.path(), from, msg), kDbOk) << msg.text;
+    const DbCode code = DbAdmin_UpgradeDatabase(lib.Target(), from, msg);
+    if (code != kDbOk) {   // nothing made: no file, or an empty database
+      if (testlib::OnServer())
+        EXPECT_EQ(lib.Rows("SELECT count(*) FROM information_schema.tables WHERE "
+                           "table_schema = current_schema()"),
+                  std::vector<std::string>{"0"}) << msg.text;
+      else
+        EXPECT_FALSE(fs::exists(lib.Target())) << msg.text;
+      continue;
+    }
     EXPECT_EQ(from, DbAdmin_SchemaVersion());
+    EXPECT_EQ(lib.Rows("SELECT count(*) FROM pw_user"), std::vector<std::string>{"3"});
   }
-  fs::remove(tmp.path());
+  if (testlib::OnServer()) return;
+  TempDb tmp(false);
   std::ofstream(tmp.path() + ".init-Ab12Cd") << std::string(4096, '\0');   // an old leftover
   DbMsg msg;
   ASSERT_EQ(DbAdmin_CreateDatabase(tmp.path(), false, msg), kDbOk) << msg.text;
   EXPECT_TRUE(fs::exists(tmp.path() + ".init-Ab12Cd"));   // not ours to remove
+}
+
+// `acq init` on a server fills an empty database the site made, in one
+// transaction, and leaves one that holds tables (of another program, or a
+// library already) as it was.
+TEST(DbAdmin, InitFillsAnEmptyServerDatabaseOnly) {
+  if (!testlib::OnServer()) GTEST_SKIP() << "about databases on a server";
+  testlib::TestLibrary other(false), empty(false);
+  ASSERT_EQ(other.Exec("CREATE TABLE customers(id INTEGER NOT NULL, name TEXT)"), "");
+  ASSERT_EQ(other.Exec("INSERT INTO customers(id, name) VALUES(1, 'O''Brien')"), "");
+  const std::string tables = "SELECT table_name FROM information_schema.tables WHERE "
+                             "table_schema = current_schema() ORDER BY table_name";
+  DbMsg msg;
+  EXPECT_EQ(DbAdmin_CreateDatabase(other.Target(), true, msg), kDbCannotOpen);
+  EXPECT_EQ(msg.text, "Cannot create the library in '" + other.Target() +
+                          "': it already holds tables (1); acq init needs an empty database.");
+  EXPECT_EQ(other.Rows(tables), std::vector<std::string>{"customers"});
+  EXPECT_EQ(other.Rows("SELECT id, name FROM customers"), std::vector<std::string>{"1|O'Brien"});
+
+  ASSERT_EQ(DbAdmin_CreateDatabase(empty.Target(), false, msg), kDbOk) << msg.text;
+  const std::vector<std::string> made = empty.Rows(tables);
+  EXPECT_GT(made.size(), 50u);
+  EXPECT_EQ(DbAdmin_CreateDatabase(empty.Target(), true, msg), kDbCannotOpen);
+  EXPECT_NE(msg.text.find("acq init needs an empty database."), std::string::npos) << msg.text;
+  EXPECT_EQ(empty.Rows(tables), made);
+  EXPECT_EQ(empty.Rows("SELECT count(*) FROM pw_user"), std::vector<std::string>{"0"});
+  ASSERT_EQ(DbAdmin_CreateUser(empty.Target(), "admin", "admin", "", msg), kDbOk) << msg.text;
+  ASSERT_EQ(DbAdmin_Grant(empty.Target(), "admin", {"poFind", "poFind", "all"}, true, msg), kDbOk)
+      << msg.text;
+  std::vector<DbUserInfo> users;
+  ASSERT_EQ(DbAdmin_ListUsers(empty.Target(), users, msg), kDbOk) << msg.text;
+  ASSERT_EQ(users.size(), 1u);
+  EXPECT_EQ(users[0].features.size(), 62u);
 }
 
 TEST(DbAdmin, NamesAreCheckedBeforeTheyAreStored) {
@@ -159,6 +211,7 @@ TEST(DbAdmin, NamesAreCheckedBeforeTheyAreStored) {
 }
 
 TEST(DbAdmin, UnwritableFileOrFolderIsToldInPlainWords) {
+  ACQ_SQLITE_ONLY("about file and folder permissions");
   TempDb tmp;
   fs::permissions(tmp.dir(), fs::perms::owner_all | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read |

@@ -84,8 +84,11 @@ TEST(DbTrans, ConflictCodesFollowTheirCauses) {
   auto start = Clock::now();
   EXPECT_EQ(Exec(b, "update location set name='B' where location='MAIN'", msg), kDbBusy);
   EXPECT_GE(MsSince(start), 190);
-  EXPECT_EQ(msg.text.find("database is locked"), 0u) << msg.text;
-  // A transaction of b cannot begin either: every statement of it says why.
+  EXPECT_NE(msg.text.find(testlib::ByEngine("database is locked", "lock timeout")),
+            std::string::npos)
+      << msg.text;
+  // A transaction of b cannot begin either (writers queue as their
+  // transactions begin): every statement of it says why.
   _DbBeginTrans(b);
   EXPECT_EQ(Exec(b, "select 1", msg), kDbBusy);
   EXPECT_NE(msg.text.find("kept it locked for more than 200 ms"), std::string::npos) << msg.text;
@@ -130,7 +133,8 @@ TEST(DbTrans, FailedCommitFreesTheWriteLockAtOnce) {
   _DbBeginTrans(a);
   ASSERT_EQ(Exec(a, "insert into child values(1, 99)", msg), kDbOk) << msg.text;
   EXPECT_EQ(_DbCommitTrans(a, msg), kDbConstraint);
-  EXPECT_NE(msg.text.find("FOREIGN KEY"), std::string::npos) << msg.text;
+  EXPECT_NE(msg.text.find(testlib::ByEngine("FOREIGN KEY", "foreign key")), std::string::npos)
+      << msg.text;
   EXPECT_EQ(_DbTransDepth(a), 0);
   EXPECT_EQ(Exec(b, "insert into parent values(1)", msg), kDbOk) << msg.text;
   EXPECT_EQ(QueryInt(b, "select count(*) from child"), 0);
@@ -169,11 +173,26 @@ TEST(DbTrans, TwoProgramsWritingAtOnceLoseNoWrite) {
   };
   pid_t first = writer(1), second = writer(2);
   gate.Open(2);
-  EXPECT_EQ(WaitFor(first, 60), 0);
-  EXPECT_EQ(WaitFor(second, 60), 0);
+  const int results[] = {WaitFor(first, 60), WaitFor(second, 60)};
   Session s;
-  EXPECT_EQ(QueryInt(s, "select value from counter where id=1"), 2);
-  EXPECT_EQ(QueryInt(s, "select count(distinct writer) from landed"), 2);
+  if (!testlib::OnServer()) {
+    EXPECT_EQ(results[0], 0);
+    EXPECT_EQ(results[1], 0);
+    EXPECT_EQ(QueryInt(s, "select value from counter where id=1"), 2);
+    EXPECT_EQ(QueryInt(s, "select count(distinct writer) from landed"), 2);
+    return;
+  }
+  // A server's transaction takes no lock as it begins: the second writer of
+  // the row is refused as changed since it read it (11, which the module
+  // retries), and what it wrote is gone with it; nothing is half there.
+  int landed = 0;
+  for (int result : results) {
+    EXPECT_TRUE(result == 0 || result == 30 + kDbLocked) << result;
+    landed += result == 0;
+  }
+  EXPECT_GE(landed, 1);
+  EXPECT_EQ(QueryInt(s, "select value from counter where id=1"), landed);
+  EXPECT_EQ(QueryInt(s, "select count(distinct writer) from landed"), landed);
 }
 
 TEST(DbKeys, SessionsAndProgramsNeverShareAKey) {

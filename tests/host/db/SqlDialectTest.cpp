@@ -1,11 +1,12 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "host/db/DbEngine.h"
 #include "host/db/SqlDialect.h"
+#include "support/TestLibrary.h"
 
 namespace {
 
@@ -91,46 +92,53 @@ TEST(SqlDialect, PostgresKeepsSizesAndReadsItsCatalogue) {
   EXPECT_NE(out.find("information_schema.columns"), std::string::npos) << out;
 }
 
-// A real in-memory SQLite database that runs translated statements.
-class SqliteDb {
+// A real, empty database of the test's own (SQLite, or the test server)
+// that runs statements translated to its engine's dialect, as the session
+// does.
+class EngineDb {
  public:
-  SqliteDb() {
-    sqlite3* db = nullptr;
-    EXPECT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-    db_.reset(db);
+  EngineDb() : lib_(false) {
+    std::string error;
+    EXPECT_EQ(pwdb::DbEngine_Open(lib_.Target(), true, conn_, error), kDbOk) << error;
+    // What the library's SQL needs of the engine (a server's domains).
+    if (conn_) {
+      EXPECT_EQ(conn_->Begin(), kDbOk) << conn_->ErrorText();
+      EXPECT_EQ(conn_->InstallSupport(), kDbOk) << conn_->ErrorText();
+      EXPECT_EQ(conn_->Commit(), kDbOk) << conn_->ErrorText();
+    }
   }
   void Exec(const char* sql) {
-    ASSERT_EQ(sqlite3_exec(db_.get(), sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    ASSERT_TRUE(conn_);
+    ASSERT_EQ(conn_->Exec(sql), kDbOk) << sql << "\n" << conn_->ErrorText();
   }
   // Header row of column names, then the rows as text ("NULL" for null).
   std::vector<std::vector<std::string>> Query(const char* moduleSql) {
     std::string sql, error;
     std::vector<std::vector<std::string>> rows;
-    EXPECT_TRUE(SqlDialect_Translate(moduleSql, SqlBackend::Sqlite, sql, error)) << error;
-    sqlite3_stmt* raw = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(db_.get(), sql.c_str(), -1, &raw, nullptr), SQLITE_OK)
-        << sql << "\n"
-        << sqlite3_errmsg(db_.get());
-    std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, sqlite3_finalize);
+    if (!conn_) return rows;
+    EXPECT_TRUE(SqlDialect_Translate(moduleSql, conn_->Dialect(), sql, error)) << error;
+    std::unique_ptr<pwdb::DbStatement> stmt;
+    EXPECT_EQ(conn_->Prepare(sql, stmt), kDbOk) << sql << "\n" << conn_->ErrorText();
     if (!stmt) return rows;
     rows.emplace_back();
-    for (int i = 0; i < sqlite3_column_count(raw); ++i) rows.back().push_back(sqlite3_column_name(raw, i));
-    while (sqlite3_step(raw) == SQLITE_ROW) {
+    for (int i = 0; i < stmt->ColumnCount(); ++i) rows.back().push_back(stmt->Column(i).name);
+    pwdb::StepRc rc;
+    while ((rc = stmt->Step()) == pwdb::StepRc::kRow) {
       rows.emplace_back();
-      for (int i = 0; i < sqlite3_column_count(raw); ++i) {
-        const unsigned char* text = sqlite3_column_text(raw, i);
-        rows.back().push_back(text ? reinterpret_cast<const char*>(text) : "NULL");
-      }
+      for (int i = 0; i < stmt->ColumnCount(); ++i)
+        rows.back().push_back(stmt->IsNull(i) ? "NULL" : stmt->Text(i));
     }
+    EXPECT_NE(rc, pwdb::StepRc::kFailed) << sql << "\n" << conn_->ErrorText();
     return rows;
   }
 
  private:
-  std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db_{nullptr, sqlite3_close};
+  testlib::TestLibrary lib_;
+  std::unique_ptr<pwdb::DbConnection> conn_;
 };
 
-TEST(SqlDialect, TranslatedStatementsRunOnSqlite) {
-  SqliteDb db;
+TEST(SqlDialect, TranslatedStatementsRunOnTheEngine) {
+  EngineDb db;
   db.Exec(R"(
     create table po ("po#" integer primary key, po_number varchar(20), "vendor#" integer, note text);
     insert into po values (1, 'O''Brien 1', 12, null), (2, 'A-2', 12, 'x'), (3, 'B-3', 13, null);
@@ -220,12 +228,13 @@ TEST(SqlDialect, SplitsProcedureCallsFromStatements) {
 // the code space (U+10FFFF carries, surrogates are skipped) and at '@',
 // whose successor 'A' never occurs in folded text.
 TEST(SqlDialect, StartsWithMatchesExactlyTheTextsWithThePrefix) {
-  SqliteDb db;
-  db.Exec("create table t (v text);"
-          "insert into t values ('100% Proof'), ('1000 Cranes'), ('a_b'), ('axb'), ('O''Brien'),"
-          "  ('o''brien books'), ('Obrien'), ('\u00C9mile'), ('\u00E9mile'), ('Zola'), ('zoo'),"
-          "  ('[x'), ('@home'), ('abc'), (NULL), (''), ('Ab\U0010FFFF'),"
-          "  ('\U0010FFFF\U0010FFFFx'), ('\uD7FFx'), ('\uE000y'), ('y')");
+  EngineDb db;
+  db.Exec("create table t (n integer, v text);"
+          "insert into t values (1, '100% Proof'), (2, '1000 Cranes'), (3, 'a_b'), (4, 'axb'),"
+          "  (5, 'O''Brien'), (6, 'o''brien books'), (7, 'Obrien'), (8, '\u00C9mile'),"
+          "  (9, '\u00E9mile'), (10, 'Zola'), (11, 'zoo'), (12, '[x'), (13, '@home'), (14, 'abc'),"
+          "  (15, NULL), (16, ''), (17, 'Ab\U0010FFFF'), (18, '\U0010FFFF\U0010FFFFx'),"
+          "  (19, '\uD7FFx'), (20, '\uE000y'), (21, 'y')");
   struct Case {
     const char* prefix;
     std::vector<std::string> found;   // in insertion order
@@ -246,7 +255,7 @@ TEST(SqlDialect, StartsWithMatchesExactlyTheTextsWithThePrefix) {
     std::string condition;
     ASSERT_TRUE(SqlDialect_StartsWith("v", c.prefix, condition)) << c.prefix;
     std::vector<std::vector<std::string>> rows =
-        db.Query(("select v from t where " + condition + " order by rowid").c_str());
+        db.Query(("select v from t where " + condition + " order by n").c_str());
     std::vector<std::string> found;
     for (size_t r = 1; r < rows.size(); ++r) found.push_back(rows[r][0]);
     EXPECT_EQ(found, c.found) << c.prefix << ": " << condition;

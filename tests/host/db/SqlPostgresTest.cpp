@@ -8,7 +8,7 @@ std::string Pg(std::string_view sql) {
   PgStatement out;
   size_t used = 0;
   std::string error;
-  EXPECT_TRUE(SqlPostgres_Translate(sql, out, used, error)) << error;
+  EXPECT_TRUE(SqlPostgres_Translate(sql, true, out, used, error)) << error;
   return out.sql;
 }
 
@@ -36,7 +36,7 @@ TEST(SqlPostgres, RewritesWhatPostgresSpellsDifferently) {
       {"SELECT a FROM t ORDER BY a, b DESC, c NULLS LAST LIMIT 3",
        "SELECT a FROM t ORDER BY a NULLS FIRST, b DESC NULLS LAST, c NULLS LAST LIMIT 3"},
       {"SELECT CAST(a AS INTEGER), CAST(b AS DEC64) FROM t",
-       "SELECT CAST(a AS BIGINT), CAST(b AS BIGINT) FROM t"},
+       "SELECT CAST(a AS INT64), CAST(b AS DEC64) FROM t"},
       {"INSERT OR IGNORE INTO t(a) VALUES(?1)", "INSERT INTO t(a) VALUES($1) ON CONFLICT DO NOTHING"},
       {"ALTER TABLE t ADD COLUMN f BIT NOT NULL DEFAULT 0",
        "ALTER TABLE t ADD COLUMN f BITFLAG NOT NULL DEFAULT 0"},
@@ -55,9 +55,9 @@ TEST(SqlPostgres, TablesGetTheLibraryTypesAndSqliteKeys) {
   const std::string text =
       "CREATE TABLE e(\"e#\" INTEGER PRIMARY KEY AUTOINCREMENT, amount DEC64 NOT NULL DEFAULT 0, "
       "d DAYNUM, name VARCHAR(10) COLLATE NOCASE, on_ BIT, PRIMARY KEY(x)) WITHOUT ROWID; SELECT 1";
-  ASSERT_TRUE(SqlPostgres_Translate(text, out, used, error)) << error;
+  ASSERT_TRUE(SqlPostgres_Translate(text, true, out, used, error)) << error;
   EXPECT_EQ(out.sql,
-            "CREATE TABLE e(\"e#\" BIGINT PRIMARY KEY, amount DEC64 NOT NULL DEFAULT 0, d DAYNUM, "
+            "CREATE TABLE e(\"e#\" INT64 PRIMARY KEY, amount DEC64 NOT NULL DEFAULT 0, d DAYNUM, "
             "name VARCHAR(10) COLLATE nocase, on_ BITFLAG, PRIMARY KEY(x))");
   EXPECT_EQ(out.after,
             "CREATE TRIGGER \"e_key\" BEFORE INSERT ON \"e\" FOR EACH ROW EXECUTE FUNCTION "
@@ -65,20 +65,28 @@ TEST(SqlPostgres, TablesGetTheLibraryTypesAndSqliteKeys) {
   EXPECT_EQ(used, text.find(';') + 1);
 }
 
+TEST(SqlPostgres, ADatabaseWithoutTheLibrarysTypesGetsPlainOnes) {
+  PgStatement out;
+  size_t used = 0;
+  std::string error;
+  ASSERT_TRUE(SqlPostgres_Translate("CREATE TABLE c(id INTEGER, n TEXT)", false, out, used, error));
+  EXPECT_EQ(out.sql, "CREATE TABLE c(id BIGINT, n TEXT COLLATE \"C\")");
+}
+
 TEST(SqlPostgres, CutsTextIntoStatements) {
   PgStatement out;
   size_t used = 0;
   std::string error;
   const std::string text = "  -- only a comment\n";
-  ASSERT_TRUE(SqlPostgres_Translate(text, out, used, error));
+  ASSERT_TRUE(SqlPostgres_Translate(text, true, out, used, error));
   EXPECT_TRUE(out.sql.empty());
   EXPECT_EQ(used, text.size());
-  ASSERT_TRUE(SqlPostgres_Translate("SELECT ';'; DELETE FROM t", out, used, error));
+  ASSERT_TRUE(SqlPostgres_Translate("SELECT ';'; DELETE FROM t", true, out, used, error));
   EXPECT_EQ(out.sql, "SELECT ';'");
   EXPECT_TRUE(out.readOnly);
   EXPECT_EQ(used, 11u);
-  EXPECT_FALSE(SqlPostgres_Translate("SELECT 'open", out, used, error));
-  EXPECT_FALSE(SqlPostgres_Translate("SELECT (1", out, used, error));
+  EXPECT_FALSE(SqlPostgres_Translate("SELECT 'open", true, out, used, error));
+  EXPECT_FALSE(SqlPostgres_Translate("SELECT (1", true, out, used, error));
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// Test fixtures for the database session: a library database in a fresh
-// temporary folder (a copy of the demo library, made once per test program
-// because hashing the demo passwords is slow on purpose), a workstation
-// configuration whose server "test" names it, and a logged-in session.
+// Test fixtures for the database session: a library database of the test's
+// own (tests/support/TestLibrary.h: an SQLite file, or a database on the
+// server ACQ_TEST_SERVER names), a workstation configuration whose server
+// "test" names it, and a logged-in session.
 #pragma once
 
+// Some tests about SQLite files use its handle directly; they get its header
+// from here until they include it themselves.
 #include <sqlite3.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,52 +15,30 @@
 #include <string_view>
 #include <vector>
 
-#include "host/db/DbAdmin.h"
 #include "host/db/PwDb.h"
+#include "support/TestLibrary.h"
 
 namespace testdb {
 
 namespace fs = std::filesystem;
+using testlib::detail::MakeTempDir;
 
-inline std::string MakeTempDir(const char* stem) {
-  std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "-XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr) return {};
-  return pattern;
+// How a [Servers] entry names `target` (a file path or a server URI).
+inline std::string ServerEntry(const std::string& target) {
+  return testlib::OnServer() ? target : "sqlite:" + target;
 }
 
-// The demo library created once; removed when the program that made it ends.
-class DemoTemplate {
- public:
-  static const std::string& Path() {
-    static DemoTemplate t;
-    return t.path_;
-  }
-  ~DemoTemplate() {
-    if (getpid() == owner_) fs::remove_all(dir_);
-  }
-
- private:
-  DemoTemplate() : dir_(MakeTempDir("acq-demo")), path_(dir_ + "/demo.db"), owner_(getpid()) {
-    DbMsg msg;
-    if (DbAdmin_CreateDatabase(path_, true, msg) != kDbOk) path_.clear();
-  }
-  std::string dir_;
-  std::string path_;
-  pid_t owner_;
-};
-
-// A copy of the demo library (or a file left for the test to make when
-// `demo` is false) with ACQ_WORKSTATION naming a configuration whose
+// A copy of the demo library (or, when `demo` is false, a database left for
+// the test to make) with ACQ_WORKSTATION naming a configuration whose
 // [Servers] entry "test" points at it. Restores ACQ_WORKSTATION and removes
-// the folder at the end.
+// the database and the folder at the end.
 class TempDb {
  public:
-  explicit TempDb(bool demo = true) : dir_(MakeTempDir("acq-db")), path_(dir_ + "/library.db") {
-    if (demo) fs::copy_file(DemoTemplate::Path(), path_);
+  explicit TempDb(bool demo = true) : lib_(demo) {
     const char* old = std::getenv("ACQ_WORKSTATION");
     hadOld_ = old != nullptr;
     if (hadOld_) old_ = old;
-    WriteIni("[Servers]\ntest=sqlite:" + path_ + "\n");
+    WriteIni("[Servers]\ntest=" + ServerEntry(path()) + "\n");
     setenv("ACQ_WORKSTATION", ini().c_str(), 1);
   }
   ~TempDb() {
@@ -68,47 +47,31 @@ class TempDb {
     } else {
       unsetenv("ACQ_WORKSTATION");
     }
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
   TempDb(const TempDb&) = delete;
   TempDb& operator=(const TempDb&) = delete;
 
-  const std::string& path() const { return path_; }
-  const std::string& dir() const { return dir_; }
-  std::string ini() const { return dir_ + "/workstation.ini"; }
+  // The database: the file's path, or the server database's URI.
+  const std::string& path() const { return lib_.Target(); }
+  const std::string& dir() const { return lib_.Dir(); }
+  const testlib::TestLibrary& lib() const { return lib_; }
+  std::string ini() const { return dir() + "/workstation.ini"; }
   void WriteIni(const std::string& text) const { std::ofstream(ini()) << text; }
 
-  // Runs `sql` on the file directly, outside any session; true on success.
-  bool Exec(const std::string& sql) const {
-    sqlite3* conn = nullptr;
-    bool ok = sqlite3_open(path_.c_str(), &conn) == SQLITE_OK &&
-              sqlite3_exec(conn, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-    sqlite3_close(conn);
-    return ok;
-  }
+  // Runs `sql` directly, outside any session; true on success.
+  bool Exec(const std::string& sql) const { return lib_.Exec(sql).empty(); }
 
   // The first column of each row `sql` gives ("-" for NULL), on a
   // connection of its own.
   std::vector<std::string> Column(const std::string& sql) const {
-    sqlite3* conn = nullptr;
-    sqlite3_open(path_.c_str(), &conn);
-    sqlite3_stmt* stmt = nullptr;
-    std::vector<std::string> out;
-    if (sqlite3_prepare_v2(conn, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-      out.push_back(std::string("error: ") + sqlite3_errmsg(conn));
-    while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-      const unsigned char* text = sqlite3_column_text(stmt, 0);
-      out.emplace_back(text ? reinterpret_cast<const char*>(text) : "-");
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(conn);
-    return out;
+    std::vector<std::string> rows = lib_.Rows(sql, "-");
+    for (std::string& row : rows)
+      if (row.rfind("error: ", 0) != 0) row = row.substr(0, row.find('|'));
+    return rows;
   }
 
  private:
-  std::string dir_;
-  std::string path_;
+  testlib::TestLibrary lib_;
   bool hadOld_ = false;
   std::string old_;
 };

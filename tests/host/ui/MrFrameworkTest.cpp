@@ -4,7 +4,6 @@
 // in one transaction; the menu set; the script actions on the top window;
 // the vendor finder as a modal window.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <string>
@@ -26,8 +25,8 @@ using testdb::TempDb;
 namespace {
 
 // Books: the lister "fw_books" (ordered by title, editor "fw_book") and a
-// read-only lister "fw_titles" without an editor. Book 4 cannot be deleted;
-// a title "refused" cannot be saved.
+// read-only lister "fw_titles" without an editor. Book 4 cannot be deleted
+// (it is on loan); a title "refused" cannot be saved.
 const char* const kBooks = R"(
   CREATE TABLE fw_book("book#" INTEGER PRIMARY KEY,
                        title VARCHAR(40) NOT NULL CHECK(title <> 'refused'),
@@ -37,8 +36,8 @@ const char* const kBooks = R"(
                              (3, 'The Third Policeman', 'O''Brien', 15000000, NULL),
                              (4, '100% Proof', 'Percy', 7000000, NULL),
                              (5, '1000 Cranes', 'Ono', NULL, NULL);
-  CREATE TRIGGER fw_book_kept BEFORE DELETE ON fw_book WHEN old."book#" = 4
-    BEGIN SELECT RAISE(ABORT, 'book 4 is kept'); END;
+  CREATE TABLE fw_loan("book#" INTEGER NOT NULL REFERENCES fw_book("book#"));
+  INSERT INTO fw_loan VALUES (4);
   INSERT INTO pw_view(view_name, kind, source, key_columns, order_by, caption, linked_view)
     VALUES ('fw_books', 'L', 'fw_book', 'book#', 'title', 'Books', 'fw_book'),
            ('fw_titles', 'L', 'fw_book', 'book#', 'title', 'Titles', ''),
@@ -200,9 +199,9 @@ TEST_F(Framework, EditorRefusesWhatDoesNotFitAndSavesOnlyChangedColumns) {
 }
 
 TEST_F(Framework, FailedSaveKeepsTheEditsAndTellsWhy) {
-  ScriptedUi ui(
-      "answer msgbox ok \"CHECK constraint failed\"\n"
-      "answer msgbox ok \"locked\"\n");
+  ScriptedUi ui(std::string("answer msgbox ok \"") +
+                testlib::ByEngine("CHECK constraint failed", "violates check constraint") +
+                "\"\nanswer msgbox ok \"database is locked\"\n");
   Session s("tester", "secret");
   HENVIR envir = MrProc_NewEnvir(s, "books");
   HEDITOR editor = MrEditor_Open(envir, "fw_book", nullptr, nullptr, "book#=2", false, "");
@@ -218,19 +217,19 @@ TEST_F(Framework, FailedSaveKeepsTheEditsAndTellsWhy) {
   // Another workstation holds the write lock through every try: the save
   // gives up with the conflict; held for a moment only, a later try saves.
   ASSERT_TRUE(MrEditor_SetField(editor, "title", "Dubliners (2nd ed.)", nullptr));
-  sqlite3* holder = nullptr;
-  ASSERT_EQ(sqlite3_open(tmp_.path().c_str(), &holder), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::unique_ptr<pwdb::DbConnection> holder = tmp_.lib().Connect();
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(testlib::HoldWriteLock(*holder), "");
   EXPECT_FALSE(MrEditor_Save(editor));
   EXPECT_TRUE(MrEditor_IsChanged(editor));
   EXPECT_TRUE(_ColIsChanged(record, 1, title));
-  std::thread release([holder] {
+  std::thread release([&holder] {
     std::this_thread::sleep_for(std::chrono::milliseconds(40));
-    sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+    holder->Rollback();
   });
   const bool saved = MrEditor_Save(editor);
   release.join();
-  sqlite3_close(holder);
+  holder.reset();
   EXPECT_TRUE(saved);
   EXPECT_EQ(Query("select title from fw_book where \"book#\"=2"), "Dubliners (2nd ed.)");
   ui.driver().Finish();
@@ -241,7 +240,9 @@ TEST_F(Framework, FailedSaveKeepsTheEditsAndTellsWhy) {
 TEST_F(Framework, DeleteAsksAndDeletesAllOrNothing) {
   ScriptedUi ui(
       "answer msgbox yes \"Delete 2 record(s)?\"\n"
-      "answer msgbox ok \"book 4 is kept\"\n"
+      "answer msgbox ok \"" +
+      std::string(testlib::ByEngine("FOREIGN KEY constraint failed", "violates foreign key")) +
+      "\"\n"
       "answer msgbox no \"Delete 2 record(s)?\"\n"
       "answer msgbox yes \"Delete 2 record(s)?\"\n");
   Session s("tester", "secret");

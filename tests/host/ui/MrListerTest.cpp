@@ -4,7 +4,6 @@
 // the selected record selected wherever it moves, and answer the find
 // windows' starts-with searches from an index.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <algorithm>
 #include <climits>
@@ -66,19 +65,11 @@ class Lister : public ::testing::Test {
 
   std::vector<std::string> Query(const std::string& sql) const { return tmp_.Column(sql); }
 
-  // What EXPLAIN QUERY PLAN says of `sql`, a line per step.
+  // What EXPLAIN QUERY PLAN says of `sql` (SQLite), a line per step.
   std::string Plan(const std::string& sql) const {
-    sqlite3* conn = nullptr;
-    sqlite3_open(tmp_.path().c_str(), &conn);
-    sqlite3_stmt* stmt = nullptr;
     std::string out;
-    if (sqlite3_prepare_v2(conn, ("explain query plan " + sql).c_str(), -1, &stmt, nullptr) ==
-        SQLITE_OK) {
-      while (sqlite3_step(stmt) == SQLITE_ROW)
-        out += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)) + std::string("\n");
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(conn);
+    for (const std::string& row : tmp_.lib().Rows("explain query plan " + sql))
+      out += row.substr(row.rfind('|') + 1) + "\n";
     return out;
   }
 
@@ -242,6 +233,7 @@ std::string SearchStatement(const std::vector<std::string>& statements) {
 // the column (EXPLAIN QUERY PLAN shows a range on an index's expression),
 // not by reading every row of the table under the window.
 TEST_F(Lister, PrefixSearchesOfTheWindowsUseAnIndex) {
+  ACQ_SQLITE_ONLY("reads SQLite's query plans");
   ScriptedUi ui("");
   Session s("tester", "secret");
   const std::vector<std::string> searched = Query(

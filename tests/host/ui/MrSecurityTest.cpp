@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "host/db/DbAdmin.h"
 #include "host/db/PwDb.h"
 #include "host/mr/PwMr.h"
+#include "support/TestLibrary.h"
 #include "tests/host/ui/UiTestSupport.h"
 
 namespace {
@@ -19,10 +19,9 @@ constexpr int32_t kPoEdit = 1009;  // clerk and admin
 class MrSecurity : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = dir_.File("library.db");
     DbMsg msg;
-    ASSERT_EQ(DbAdmin_CreateDatabase(path_, true, msg), kDbOk) << msg.text;
-    ASSERT_EQ(_DbLogin(session_, path_, "viewer", "viewer", "acq", msg), kDbOk) << msg.text;
+    ASSERT_EQ(_DbLogin(session_, lib_.Target(), "viewer", "viewer", "acq", msg), kDbOk)
+        << msg.text;
   }
   void TearDown() override { _DbLogout(&session_); }
 
@@ -37,8 +36,7 @@ class MrSecurity : public ::testing::Test {
     return granted;
   }
 
-  TempDir dir_;
-  std::string path_;
+  testlib::TestLibrary lib_;
   HDb session_ = nullptr;
 };
 
