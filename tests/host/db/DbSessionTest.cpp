@@ -1,6 +1,7 @@
 // Log-in, opening faults, schema versions, site facts, administration and
 // stored procedures of the database session.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>

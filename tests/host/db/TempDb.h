@@ -6,7 +6,6 @@
 
 // Some tests about SQLite files use its handle directly; they get its header
 // from here until they include it themselves.
-#include <sqlite3.h>
 #include <stdlib.h>
 
 #include <filesystem>
