@@ -55,9 +55,11 @@ class ToPostgres {
       : sql_(sql), toks_(toks), match_(match), libraryTypes_(libraryTypes), out_(out) {}
 
   // Translates the statement toks_[b, e).
-  bool Statement(size_t b, size_t e, std::string& error);
+  bool Statement(size_t b, size_t e);
 
  private:
+  // toks_[k], or the End token past the end (for looking ahead).
+  const Token& At(size_t k) const { return k < toks_.size() ? toks_[k] : toks_.back(); }
   void Emit(const Token& t) {
     out_.sql += t.trivia;
     out_.sql += t.text;
@@ -90,31 +92,34 @@ class ToPostgres {
   bool ignoreConflicts_ = false;
 };
 
-bool ToPostgres::Statement(size_t b, size_t e, std::string& error) {
-  (void)error;
+bool ToPostgres::Statement(size_t b, size_t e) {
   size_t i = b;
-  if (IsWord(toks_[i], "insert") && IsWord(toks_[i + 1], "or") && IsWord(toks_[i + 2], "ignore")) {
+  if (IsWord(At(i), "insert") && IsWord(At(i + 1), "or") && IsWord(At(i + 2), "ignore")) {
     Emit(toks_[i]);
     i += 3;
     ignoreConflicts_ = true;
   }
-  if (IsWord(toks_[b], "create")) {
+  if (IsWord(At(b), "create")) {
     // CREATE [TEMP|TEMPORARY] TABLE [IF NOT EXISTS] name (...)
     size_t j = b + 1;
-    if (IsAnyWord(toks_[j], {"temp", "temporary"})) ++j;
-    if (IsWord(toks_[j], "table")) {
+    if (IsAnyWord(At(j), {"temp", "temporary"})) ++j;
+    if (IsWord(At(j), "table")) {
       ++j;
-      if (IsWord(toks_[j], "if")) j += 3;
-      if (IsPunct(toks_[j + 1], "(")) {
+      if (IsWord(At(j), "if")) j += 3;
+      if (j + 1 < e && IsPunct(At(j + 1), "(")) {
         CreateTable(b, j + 1, e);
         return true;
       }
     }
   }
-  if (IsWord(toks_[b], "alter") && IsWord(toks_[b + 1], "table") && IsWord(toks_[b + 3], "add")) {
+  if (IsWord(At(b), "alter") && IsWord(At(b + 1), "table") && IsWord(At(b + 3), "add")) {
     // ALTER TABLE t ADD [COLUMN] name type ...
     size_t j = b + 4;
-    if (IsWord(toks_[j], "column")) ++j;
+    if (IsWord(At(j), "column")) ++j;
+    if (j >= e) {   // no column: left for the server to refuse
+      Range(b, e);
+      return true;
+    }
     for (size_t k = b; k <= j; ++k) Emit(toks_[k]);   // up to the column's name
     bool identity = false;
     Range(ColumnType(j + 1, e, identity), e);
@@ -428,5 +433,5 @@ bool SqlPostgres_Translate(std::string_view sql, bool libraryTypes, PgStatement&
     for (const Token& t : stmt)
       if (IsAnyWord(t, {"insert", "update", "delete"})) out.readOnly = false;
   }
-  return translator.Statement(0, end, error);
+  return translator.Statement(0, end);
 }

@@ -234,7 +234,7 @@ TEST(SqlDialect, StartsWithMatchesExactlyTheTextsWithThePrefix) {
           "  (5, 'O''Brien'), (6, 'o''brien books'), (7, 'Obrien'), (8, '\u00C9mile'),"
           "  (9, '\u00E9mile'), (10, 'Zola'), (11, 'zoo'), (12, '[x'), (13, '@home'), (14, 'abc'),"
           "  (15, NULL), (16, ''), (17, 'Ab\U0010FFFF'), (18, '\U0010FFFF\U0010FFFFx'),"
-          "  (19, '\uD7FFx'), (20, '\uE000y'), (21, 'y')");
+          "  (19, '\uD7FFx'), (20, '\uE000y'), (21, 'y'), (22, 'C:\\tmp'), (23, 'C:/tmp')");
   struct Case {
     const char* prefix;
     std::vector<std::string> found;   // in insertion order
@@ -247,6 +247,7 @@ TEST(SqlDialect, StartsWithMatchesExactlyTheTextsWithThePrefix) {
       {"z", {"Zola", "zoo"}},
       {"@", {"@home"}},
       {"[", {"[x"}},
+      {"c:\\", {"C:\\tmp"}},   // a backslash is a character, never an escape
       {"ab\U0010FFFF", {"Ab\U0010FFFF"}},                    // high bound "ac"
       {"\U0010FFFF\U0010FFFF", {"\U0010FFFF\U0010FFFFx"}},   // no high bound
       {"\uD7FF", {"\uD7FFx"}},                                // high bound U+E000

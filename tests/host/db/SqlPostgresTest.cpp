@@ -85,6 +85,10 @@ TEST(SqlPostgres, CutsTextIntoStatements) {
   EXPECT_EQ(out.sql, "SELECT ';'");
   EXPECT_TRUE(out.readOnly);
   EXPECT_EQ(used, 11u);
+  // Cut-off statements are passed on for the server to refuse.
+  for (const char* cut : {"CREATE TABLE", "CREATE TEMP TABLE IF", "ALTER TABLE t ADD",
+                          "ALTER TABLE t ADD COLUMN", "INSERT OR", "SELECT a IS", "SELECT ?"})
+    EXPECT_TRUE(SqlPostgres_Translate(cut, true, out, used, error)) << cut;
   EXPECT_FALSE(SqlPostgres_Translate("SELECT 'open", true, out, used, error));
   EXPECT_FALSE(SqlPostgres_Translate("SELECT (1", true, out, used, error));
 }
