@@ -14,6 +14,7 @@
 #include "host/db/DbDabs.h"
 #include "host/sys/Bucket.h"
 #include "TempDb.h"
+#include "support/Processes.h"
 
 using testdb::Session;
 using testdb::TempDb;
@@ -212,6 +213,40 @@ TEST(DbSchema, OlderVersionIsMigratedAtLoginAndKeepsItsRows) {
   EXPECT_EQ(newer.msg.text, "'" + tmp.path() + "' schema version " + std::to_string(built + 1) +
                                 " is newer than this program (" + std::to_string(built) + ").");
   EXPECT_EQ(DbAdmin_UpgradeDatabase(tmp.path(), from, msg), kDbBadSchema);
+}
+
+// Two workstations upgrade one database at the same moment: the migration
+// is applied once (applied twice, its ALTER would fail), and the second
+// finds the database current.
+TEST(DbSchema, TwoUpgradesAtOnceApplyEachMigrationOnce) {
+  TempDb tmp;
+  const int built = DbAdmin_SchemaVersion();
+  struct ExtraMigration {
+    ExtraMigration() {
+      Database_PushMigrationForTest({"ALTER TABLE location ADD COLUMN fax VARCHAR(24)",
+                                     "UPDATE location SET fax = '217-555-0199'"});
+    }
+    ~ExtraMigration() { Database_PopMigrationForTest(); }
+  } extra;
+  testproc::Gate gate;
+  auto upgrade = [&] {
+    gate.Wait();
+    int from = 0;
+    DbMsg msg;
+    if (DbAdmin_UpgradeDatabase(tmp.path(), from, msg) != kDbOk) {
+      std::fprintf(stderr, "upgrade: %s\n", msg.text.c_str());
+      return 9;
+    }
+    return from == built ? 0 : from == built + 1 ? 1 : 8;   // applied, or found current
+  };
+  const pid_t a = testproc::Spawn(upgrade), b = testproc::Spawn(upgrade);
+  gate.Open(2);
+  const int first = testproc::WaitFor(a, 60), second = testproc::WaitFor(b, 60);
+  EXPECT_EQ(first + second, 1) << first << " " << second;
+  Session s;
+  ASSERT_EQ(s.code, kDbOk) << s.msg.text;
+  EXPECT_EQ(QueryInt(s, "select max(version) from pw_schema_version"), built + 1);
+  EXPECT_EQ(QueryInt(s, "select count(*) from location where fax is not null"), 2);
 }
 
 TEST(DbLogin, ReadsSiteFeaturesAndMoneyFormat) {
