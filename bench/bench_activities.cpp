@@ -17,15 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "acq/budget/AcqBudget.h"
-#include "acq/budget/AcqDbBudget.h"
-#include "acq/budget/AcqFundCtrl.h"
+#include "BenchModule.h"
 #include "acq/db/AcqDb.h"
-#include "acq/db/AcqDbExcept.h"
 #include "acq/db/AcqDbGlobal.h"
-#include "acq/frame/AcqDbPrereq.h"
 #include "acq/po/AcqDbAct.h"
-#include "acq/po/AcqDbStat.h"
 #include "host/db/DbAdmin.h"
 #include "host/db/EngineSqlite.h"
 
@@ -87,35 +82,6 @@ bool Populate(const std::string& path) {
   return ok;
 }
 
-// The module on `path`: its units started, logged in, the start-up load.
-bool StartModule(const std::string& path) {
-  acq::AcqDbExcept::Initialize();
-  acq::AcqDbGlobal::Initialize();
-  acq::AcqDb::Initialize();
-  acq::AcqDbExcept::SetDbErrorProc(&ShowError);
-  acq::AcqFundCtrl::Initialize();
-  acq::AcqBudget::Initialize();
-  acq::AcqDbBudget::Initialize();
-  acq::AcqDbStat::Initialize();
-  act::Initialize();
-  DbGlobal_globRec = DbGlobalRec{path, "admin", "admin", "acq", "MAIN"};
-  DbMsg msg;
-  return acq::AcqDb::Login(msg) == kDbOk &&
-         acq::AcqDbPrereq::LoadPrerequisites(acq::AcqDbPrereq::kFeatureMismatchMsg);
-}
-
-void StopModule() {
-  act::Terminate();
-  acq::AcqDbStat::Terminate();
-  acq::AcqDbBudget::Terminate();
-  acq::AcqBudget::Terminate();
-  acq::AcqFundCtrl::Terminate();
-  acq::AcqDbPrereq::FreePrerequisites();
-  acq::AcqDb::Terminate();
-  acq::AcqDbGlobal::Terminate();
-  acq::AcqDbExcept::Terminate();
-}
-
 // The statements of the session while the hook is installed, values
 // written in; the session's own schema reads are not counted.
 struct Capture {
@@ -164,7 +130,7 @@ struct Run {
 Run RunModule(const std::string& path, std::vector<std::string>* warm,
               std::vector<std::string>* big, std::vector<std::string>* small) {
   Run r;
-  if (!StartModule(path)) {
+  if (!bench::StartModule(path, &ShowError)) {
     std::fprintf(stderr, "cannot start the module on %s\n", path.c_str());
     r.ok = false;
     return r;
@@ -201,8 +167,7 @@ Run RunModule(const std::string& path, std::vector<std::string>* warm,
   if (warm) sqlite3_trace_v2(conn, 0, nullptr, nullptr);
   for (BktHandle& one : singles) _BktDestroy(&one);
   _BktDestroy(&items);
-  acq::AcqDb::Logout();
-  StopModule();
+  bench::StopModule();
   return r;
 }
 

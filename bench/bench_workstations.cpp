@@ -25,15 +25,10 @@
 #include <thread>
 #include <vector>
 
-#include "acq/budget/AcqBudget.h"
-#include "acq/budget/AcqDbBudget.h"
-#include "acq/budget/AcqFundCtrl.h"
+#include "BenchModule.h"
 #include "acq/db/AcqDb.h"
-#include "acq/db/AcqDbExcept.h"
 #include "acq/db/AcqDbGlobal.h"
-#include "acq/frame/AcqDbPrereq.h"
 #include "acq/po/AcqDbAct.h"
-#include "acq/po/AcqDbStat.h"
 #include "host/db/DbAdmin.h"
 #include "host/db/DbEngine.h"
 #include "tests/support/Processes.h"
@@ -51,39 +46,6 @@ int conflictFailures = 0;
 void ShowError(std::string_view text) {
   if (text.ends_with("(10)") || text.ends_with("(11)")) ++conflictFailures;
   std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-// The module's units on `target`, logged in as admin, with the start-up load.
-bool StartModule(const std::string& target) {
-  acq::AcqDbExcept::Initialize();
-  acq::AcqDbGlobal::Initialize();
-  acq::AcqDb::Initialize();
-  acq::AcqDbExcept::SetDbErrorProc(&ShowError);
-  acq::AcqFundCtrl::Initialize();
-  acq::AcqBudget::Initialize();
-  acq::AcqDbBudget::Initialize();
-  acq::AcqDbStat::Initialize();
-  acq::AcqDbAct::Initialize();
-  DbGlobal_globRec = DbGlobalRec{target, "admin", "admin", "acq", "MAIN"};
-  DbMsg msg;
-  if (acq::AcqDb::Login(msg) != kDbOk) {
-    std::fprintf(stderr, "cannot log in: %s\n", msg.text.c_str());
-    return false;
-  }
-  return acq::AcqDbPrereq::LoadPrerequisites(acq::AcqDbPrereq::kFeatureMismatchMsg);
-}
-
-void StopModule() {
-  acq::AcqDb::Logout();
-  acq::AcqDbAct::Terminate();
-  acq::AcqDbStat::Terminate();
-  acq::AcqDbBudget::Terminate();
-  acq::AcqBudget::Terminate();
-  acq::AcqFundCtrl::Terminate();
-  acq::AcqDbPrereq::FreePrerequisites();
-  acq::AcqDb::Terminate();
-  acq::AcqDbGlobal::Terminate();
-  acq::AcqDbExcept::Terminate();
 }
 
 // What one run's workstations did, summed.
@@ -226,7 +188,7 @@ class BenchDatabase {
 bool Bench(const char* engine, const std::string& server, const fs::path& dir,
            const testproc::MoneyPlan& plan) {
   BenchDatabase db(server, dir);
-  if (!db.Ready() || !StartModule(db.Target())) return false;
+  if (!db.Ready() || !bench::StartModule(db.Target(), &ShowError)) return false;
   for (int processes : {1, 2, 4, 8}) {
     Tally t;
     const double seconds = Run(processes, plan, t);
@@ -238,7 +200,7 @@ bool Bench(const char* engine, const std::string& server, const fs::path& dir,
                 t.brokenProcesses ? "  (a workstation crashed or hung)" : "");
     std::fflush(stdout);
   }
-  StopModule();
+  bench::StopModule();
   return true;
 }
 

@@ -72,13 +72,22 @@ class ToPostgres {
   void CreateTable(size_t b, size_t open, size_t e);
   size_t ColumnType(size_t i, size_t e, bool& identity);
   size_t Cast(size_t i);
+  // The first index in [j, e) at nesting level 0 (parentheses skipped
+  // whole) whose token satisfies `stop`; e when none.
+  template <typename Stop>
+  size_t Scan(size_t j, size_t e, Stop stop) const {
+    for (; j < e; ++j) {
+      if (IsPunct(toks_[j], "(")) j = match_[j];
+      else if (stop(toks_[j])) return j;
+    }
+    return e;
+  }
   // Commas at nesting level 0 in (open, close).
   std::vector<size_t> Commas(size_t open, size_t close) const {
+    const auto comma = [](const Token& t) { return IsPunct(t, ","); };
     std::vector<size_t> at;
-    for (size_t j = open + 1; j < close; ++j) {
-      if (IsPunct(toks_[j], "(")) j = match_[j];
-      else if (IsPunct(toks_[j], ",")) at.push_back(j);
-    }
+    for (size_t j = Scan(open + 1, close, comma); j < close; j = Scan(j + 1, close, comma))
+      at.push_back(j);
     return at;
   }
 
@@ -234,19 +243,12 @@ size_t ToPostgres::One(size_t i, size_t e) {
   if (IsWord(t, "like")) {
     // The pattern runs to the next word that ends an operand; a backslash
     // in it is a character, as on SQLite, unless an ESCAPE says otherwise.
-    size_t j = i + 1;
-    for (; j < e; ++j) {
-      const Token& p = toks_[j];
-      if (IsPunct(p, "(")) {
-        j = match_[j];
-        continue;
-      }
-      if (IsPunct(p, ")") || IsPunct(p, ",") ||
-          IsAnyWord(p, {"and", "or", "then", "else", "end", "when", "escape", "order", "group",
-                        "having", "limit", "offset", "union", "except", "intersect", "collate",
-                        "is", "not", "in", "like", "between"}))
-        break;
-    }
+    const size_t j = Scan(i + 1, e, [](const Token& p) {
+      return IsPunct(p, ")") || IsPunct(p, ",") ||
+             IsAnyWord(p, {"and", "or", "then", "else", "end", "when", "escape", "order", "group",
+                           "having", "limit", "offset", "union", "except", "intersect", "collate",
+                           "is", "not", "in", "like", "between"});
+    });
     out_.sql += t.trivia;
     out_.sql += "ILIKE";
     Range(i + 1, j);
@@ -272,20 +274,12 @@ size_t ToPostgres::One(size_t i, size_t e) {
 // ascending, last when descending) unless it says where they go.
 size_t ToPostgres::OrderBy(size_t i, size_t e) {
   for (;;) {
-    size_t j = i;
-    bool descending = false, placed = false;
-    for (; j < e; ++j) {
-      const Token& t = toks_[j];
-      if (IsPunct(t, "(")) {
-        j = match_[j];
-        continue;
-      }
-      if (IsPunct(t, ",") || IsPunct(t, ")") ||
-          IsAnyWord(t, {"limit", "offset", "union", "except", "intersect", "for", "returning"}))
-        break;
-      if (IsWord(t, "desc")) descending = true;
-      if (IsWord(t, "nulls")) placed = true;
-    }
+    const size_t j = Scan(i, e, [](const Token& t) {
+      return IsPunct(t, ",") || IsPunct(t, ")") ||
+             IsAnyWord(t, {"limit", "offset", "union", "except", "intersect", "for", "returning"});
+    });
+    const bool descending = Scan(i, j, [](const Token& t) { return IsWord(t, "desc"); }) < j;
+    const bool placed = Scan(i, j, [](const Token& t) { return IsWord(t, "nulls"); }) < j;
     Range(i, j);
     if (!placed) out_.sql += descending ? " NULLS LAST" : " NULLS FIRST";
     if (j < e && IsPunct(toks_[j], ",")) {

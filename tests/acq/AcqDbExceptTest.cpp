@@ -33,15 +33,7 @@ class AcqDbExceptTest : public ::testing::Test {
   }
 
   // One row of `tally`, loaded fresh.
-  BktHandle LoadTally() {
-    DbMsg msg;
-    BktHandle rows = nullptr;
-    EXPECT_EQ(acq::AcqDb::LoadTable(msg, acq::AcqDb::ClearChanges::Yes, "", "tally#=1", "*",
-                                    "tally", rows),
-              kDbOk)
-        << msg.text;
-    return rows;
-  }
+  BktHandle LoadTally() { return acqtest::LoadRows("tally", "tally#=1"); }
 
   // A save step that reports its own failure (held back inside a
   // transaction): adds one to the tally row of `rows`.

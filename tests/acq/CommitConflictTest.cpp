@@ -50,15 +50,7 @@ class CommitConflict : public ::testing::Test {
 
   int Hits() { return std::stoi(db.Lib().Rows("select hits from tally")[0]); }
 
-  BktHandle LoadTally() {
-    DbMsg msg;
-    BktHandle rows = nullptr;
-    EXPECT_EQ(acq::AcqDb::LoadTable(msg, acq::AcqDb::ClearChanges::Yes, "", "tally#=1", "*",
-                                    "tally", rows),
-              kDbOk)
-        << msg.text;
-    return rows;
-  }
+  BktHandle LoadTally() { return acqtest::LoadRows("tally", "tally#=1"); }
 
   ModuleDb db;
 };
@@ -69,15 +61,15 @@ TEST_F(CommitConflict, BothRetryRulesRunTheSaveAgainAndShowNothing) {
     _ColSetInt(*rows, 1, 2, _ColGetInt(*rows, 1, 2) + 1);
     return acq::AcqDb::UpdateRow(msg, 1, *rows, "tally");
   };
+  const auto reload = [&] {
+    _BktDestroy(&rows.get());
+    rows.get() = LoadTally();
+    return true;
+  };
   int attempts = 0;
   FailCommits(2);
   EXPECT_EQ(base::SaveWithCodeRetry(
-                5, [&](DbMsg& msg) { ++attempts; return bump(msg); },
-                [&] {
-                  _BktDestroy(&rows.get());
-                  rows.get() = LoadTally();
-                  return true;
-                }),
+                5, [&](DbMsg& msg) { ++attempts; return bump(msg); }, reload),
             kDbOk);
   EXPECT_EQ(attempts, 3);
   EXPECT_EQ(Hits(), 1);
@@ -98,13 +90,7 @@ TEST_F(CommitConflict, BothRetryRulesRunTheSaveAgainAndShowNothing) {
 
   // Past the retries the last failure is shown, once.
   FailCommits(10);
-  EXPECT_EQ(base::SaveWithCodeRetry(3, bump,
-                                    [&] {
-                                      _BktDestroy(&rows.get());
-                                      rows.get() = LoadTally();
-                                      return true;
-                                    }),
-            kDbLocked);
+  EXPECT_EQ(base::SaveWithCodeRetry(3, bump, reload), kDbLocked);
   EXPECT_EQ(ShownErrors().size(), 1u);
   EXPECT_EQ(Hits(), 2);
 }

@@ -65,6 +65,15 @@ DbCode ModuleDb::Login(const std::string& user, const std::string& password) {
   return acq::AcqDb::Login(msg);
 }
 
+BktHandle LoadRows(const std::string& table, const std::string& where) {
+  DbMsg msg;
+  BktHandle rows = nullptr;
+  EXPECT_EQ(acq::AcqDb::LoadTable(msg, acq::AcqDb::ClearChanges::Yes, "", where, "*", table, rows),
+            kDbOk)
+      << msg.text;
+  return rows;
+}
+
 void ModuleDb::Exec(const std::string& sql) {
   std::unique_ptr<pwdb::DbConnection> conn = lib_.Connect();
   ASSERT_TRUE(conn);

@@ -42,6 +42,10 @@ class ModuleDb {
   bool started_ = false;
 };
 
+// The rows of `table` where `where` holds, loaded fresh through the module's
+// session (a failed load fails the test and gives no Bucket).
+BktHandle LoadRows(const std::string& table, const std::string& where);
+
 // A second connection that holds the database's write lock while it lives
 // (SQLite: a transaction begun for writing; a server: a transaction holding
 // every table of the library in EXCLUSIVE mode, which keeps readers in),
