@@ -2,24 +2,26 @@
 // session to a library database on a shared server. This file is the only
 // place of PwDb75 that calls libpq.
 //
-// Isolation: every transaction the session begins is SERIALIZABLE, and
+// Isolation: every transaction the session begins is REPEATABLE READ, and
 // writers queue as their transactions begin. The module's fund control
 // reads a budget's totals inside the transaction that then writes money
 // against it; two workstations doing that at once must not both pass a
 // limit that only one of them may use. The queue (a lock on the key table,
-// taken before the transaction's first read) makes writers follow one
-// another as SQLite's BEGIN IMMEDIATE does, so each reads what the one
-// before it wrote: the module's assumption that a transaction holds the
-// write lock from its start holds here too. A writer that waits past the
-// busy time-out (lock_timeout) gets kDbBusy (10) and the module retries it.
-// Serializable isolation stays as the guarantee for what the queue does not
-// cover (writes outside a transaction, a row changed between a read and a
-// transaction): the server then fails one side with a serialization failure
-// (40001) or a deadlock (40P01), reported as kDbLocked (11), and the module
-// retries it from the start. Optimistic serializable transactions alone
-// would fail most writers on the rows every activity writes (a PO header,
-// a budget) over and over; read committed would let two writers read the
-// same totals.
+// taken before the transaction's first read, so before its snapshot) makes
+// writers follow one another as SQLite's BEGIN IMMEDIATE does: each reads
+// what the one before it wrote, and the module's assumption that a
+// transaction holds the write lock from its start holds here too. A writer
+// that waits past the busy time-out (lock_timeout) gets kDbBusy (10) and
+// the module retries it. A row that a write outside the queue changed after
+// the snapshot fails the transaction's own write of it with a
+// serialization failure (40001), as does a deadlock (40P01): kDbLocked (11),
+// retried from the start. SERIALIZABLE would add predicate locks to every
+// read for nothing the queue does not give already, and its lock table is
+// a shared memory a busy server runs out of (seen with eight workstations
+// and the server's default settings); optimistic serializable transactions
+// without the queue would fail most writers on the rows every activity
+// writes (a PO header, a budget); read committed would let a writer read
+// totals that change under it.
 //
 // Statements are prepared on the server under names of their own ("a1",
 // "a2" ...), so several can be open at once as on SQLite; one that is
@@ -285,9 +287,9 @@ class PgConnection final : public DbConnection {
       Result r(PQexec(conn_, "SELECT to_regclass('pw_key') IS NOT NULL"));
       queue_ = r.Ok() && PQntuples(r.r) == 1 && PQgetvalue(r.r, 0, 0)[0] == 't';
     }
-    if (!queue_) return Run("BEGIN ISOLATION LEVEL SERIALIZABLE", {});
+    if (!queue_) return Run("BEGIN ISOLATION LEVEL REPEATABLE READ", {});
     // A free queue is taken at once, in the same round trip as BEGIN.
-    const DbCode code = Run("BEGIN ISOLATION LEVEL SERIALIZABLE; SAVEPOINT acq_wait; " +
+    const DbCode code = Run("BEGIN ISOLATION LEVEL REPEATABLE READ; SAVEPOINT acq_wait; " +
                                 std::string(kQueue) + " NOWAIT; RELEASE SAVEPOINT acq_wait",
                             {});
     if (code != kDbBusy) return code == kDbOk ? code : Abandon();
