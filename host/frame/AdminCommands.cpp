@@ -157,6 +157,7 @@ int RunAdminCommand(const Options& o) {
     case FrameCommand::UserRevoke: return Grant(o, false);
     case FrameCommand::UserList: return List(o);
     case FrameCommand::Run:
+    case FrameCommand::Serve:
     case FrameCommand::Help: break;
   }
   return kExitUsage;

@@ -3,6 +3,7 @@
 // accepted only by the commands it means something to.
 #include "host/frame/Options.h"
 
+#include <charconv>
 #include <map>
 #include <string_view>
 
@@ -23,6 +24,9 @@ constexpr const char* kUsage =
     "  acq [run] [--db DB | --server NAME] [--user NAME] [--password-stdin]\n"
     "            [--location CODE] [--script FILE] [--transcript FILE|-] [--trace]\n"
     "            [--module PATH] [--host-version X.Y]\n"
+    "  acq serve [--db DB | --server NAME] [--listen ADDR] [--port N]\n"
+    "            [--tls-cert FILE --tls-key FILE] [--idle-minutes N] [--grace-seconds N]\n"
+    "            [--location CODE] [--module PATH] [--trace]\n"
     "\n"
     "DB is a database file (of any name), or a PostgreSQL database as a URI:\n"
     "postgresql://USER@HOST[:PORT]/DBNAME, or postgresql:///DBNAME?service=NAME\n"
@@ -43,6 +47,15 @@ constexpr const char* kUsage =
     "  --module PATH        the acquisitions module (default: libPwAcq75.so beside acq)\n"
     "  --host-version X.Y   the host version the module is checked against\n"
     "\n"
+    "Serve options (each else from the [Serve] section of the workstation file:\n"
+    "Listen, Port, TlsCert, TlsKey, IdleMinutes, GraceSeconds):\n"
+    "  --listen ADDR        the address to listen on (default 127.0.0.1, this machine only)\n"
+    "  --port N             the TCP port (default 8080; 0: any free port)\n"
+    "  --tls-cert FILE      HTTPS with this certificate chain (PEM) ...\n"
+    "  --tls-key FILE       ... and its private key (PEM); both or neither\n"
+    "  --idle-minutes N     end a session after N minutes without activity (default 30)\n"
+    "  --grace-seconds N    keep a session whose page was closed this long (default 30)\n"
+    "\n"
     "Exit status: 0 done; 1 an init, upgrade or user command failed (the database\n"
     "cannot be opened or reached, is not a library database or a newer one, already\n"
     "holds tables, ...), or the script failed; 2 start-up failed (the same database\n"
@@ -53,6 +66,8 @@ enum Opt : unsigned {
   kDb = 1u << 0, kServer = 1u << 1, kUser = 1u << 2, kPasswordStdin = 1u << 3,
   kLocation = 1u << 4, kScript = 1u << 5, kTranscript = 1u << 6, kTrace = 1u << 7,
   kModule = 1u << 8, kHostVersion = 1u << 9, kDemo = 1u << 10, kFullName = 1u << 11,
+  kUiFd = 1u << 12, kListen = 1u << 13, kPort = 1u << 14, kTlsCert = 1u << 15,
+  kTlsKey = 1u << 16, kIdleMinutes = 1u << 17, kGraceSeconds = 1u << 18,
 };
 
 struct OptionInfo {
@@ -68,6 +83,10 @@ const std::map<std::string_view, OptionInfo>& OptionTable() {
       {"--transcript", {kTranscript, true}}, {"--trace", {kTrace, false}},
       {"--module", {kModule, true}},   {"--host-version", {kHostVersion, true}},
       {"--demo", {kDemo, false}},      {"--full-name", {kFullName, true}},
+      {"--ui-fd", {kUiFd, true}},      {"--listen", {kListen, true}},
+      {"--port", {kPort, true}},       {"--tls-cert", {kTlsCert, true}},
+      {"--tls-key", {kTlsKey, true}},  {"--idle-minutes", {kIdleMinutes, true}},
+      {"--grace-seconds", {kGraceSeconds, true}},
   };
   return table;
 }
@@ -82,7 +101,10 @@ CommandRule RuleOf(FrameCommand command) {
   const unsigned run = kDb | kServer | kUser | kPasswordStdin | kLocation | kScript |
                        kTranscript | kTrace | kModule | kHostVersion;
   switch (command) {
-    case FrameCommand::Run: return {"run", run, 0, 0};
+    case FrameCommand::Run: return {"run", run | kUiFd, 0, 0};
+    case FrameCommand::Serve:
+      return {"serve", kDb | kServer | kLocation | kModule | kTrace | kListen | kPort | kTlsCert |
+                           kTlsKey | kIdleMinutes | kGraceSeconds, 0, 0};
     case FrameCommand::Help: return {"help", 0, 0, 0};
     case FrameCommand::Init: return {"init", kDb | kDemo, 0, 0};
     case FrameCommand::Upgrade: return {"upgrade", kDb, 0, 0};
@@ -95,8 +117,29 @@ CommandRule RuleOf(FrameCommand command) {
   return {"?", 0, 0, 0};
 }
 
-void Store(Options& o, Opt bit, std::string value) {
+// A whole number in [min, max] for option `name`.
+bool ReadCount(const std::string& name, const std::string& value, int min, int max, int& out,
+               std::string& error) {
+  long long n = 0;
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (ec != std::errc() || end != value.data() + value.size() || n < min || n > max) {
+    error = "option " + name + " needs a whole number from " + std::to_string(min) + " to " +
+            std::to_string(max) + ", not '" + Lb_CutForMessage(value) + "'";
+    return false;
+  }
+  out = static_cast<int>(n);
+  return true;
+}
+
+bool Store(Options& o, Opt bit, const std::string& name, std::string value, std::string& error) {
   switch (bit) {
+    case kUiFd: return ReadCount(name, value, 0, 1 << 20, o.uiFd, error);
+    case kListen: o.listen = std::move(value); break;
+    case kPort: return ReadCount(name, value, 0, 65535, o.port, error);
+    case kTlsCert: o.tlsCert = std::move(value); break;
+    case kTlsKey: o.tlsKey = std::move(value); break;
+    case kIdleMinutes: return ReadCount(name, value, 1, 7 * 24 * 60, o.idleMinutes, error);
+    case kGraceSeconds: return ReadCount(name, value, 0, 24 * 3600, o.graceSeconds, error);
     case kDb: o.db = std::move(value); break;
     case kServer: o.server = std::move(value); break;
     case kUser: o.user = std::move(value); break;
@@ -110,6 +153,7 @@ void Store(Options& o, Opt bit, std::string value) {
     case kDemo: o.demo = true; break;
     case kFullName: o.fullName = std::move(value); break;
   }
+  return true;
 }
 
 // The command named by the leading words; consumed words are skipped.
@@ -122,6 +166,7 @@ bool ReadCommand(const std::vector<std::string>& words, size_t& next, FrameComma
   const std::string& first = words[0];
   next = 1;
   if (first == "run") out = FrameCommand::Run;
+  else if (first == "serve") out = FrameCommand::Serve;
   else if (first == "init") out = FrameCommand::Init;
   else if (first == "upgrade") out = FrameCommand::Upgrade;
   else if (first == "help") out = FrameCommand::Help;
@@ -195,7 +240,7 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
       error = "option " + name + " takes no value";
       return false;
     }
-    Store(out, opt.bit, std::move(value));
+    if (!Store(out, opt.bit, name, std::move(value), error)) return false;
   }
   const int count = static_cast<int>(out.args.size());
   if (count < rule.minArgs || count > rule.maxArgs) {
@@ -203,11 +248,16 @@ bool ParseOptions(int argc, char** argv, Options& out, std::string& error) {
                                  : "missing arguments for 'acq " + std::string(rule.name) + "'";
     return false;
   }
-  if (out.command != FrameCommand::Run && out.command != FrameCommand::Help && out.db.empty()) {
+  if (out.command != FrameCommand::Run && out.command != FrameCommand::Serve &&
+      out.command != FrameCommand::Help && out.db.empty()) {
     error = "'acq " + std::string(rule.name) + "' needs --db PATH or --db URI";
     return false;
   }
-  if (out.command == FrameCommand::Run) {
+  if (out.command == FrameCommand::Serve && out.tlsCert.empty() != out.tlsKey.empty()) {
+    error = "give both --tls-cert and --tls-key, or neither";
+    return false;
+  }
+  if (out.command == FrameCommand::Run || out.command == FrameCommand::Serve) {
     if (!out.db.empty() && !out.server.empty()) {
       error = "give either --db or --server, not both";
       return false;

@@ -14,7 +14,7 @@ enum : int {
 };
 
 enum class FrameCommand {
-  Run, Help, Init, Upgrade, UserAdd, UserPasswd, UserGrant, UserRevoke, UserList,
+  Run, Serve, Help, Init, Upgrade, UserAdd, UserPasswd, UserGrant, UserRevoke, UserList,
 };
 
 struct Options {
@@ -33,6 +33,16 @@ struct Options {
   bool demo = false;
   bool passwordStdin = false;
   bool trace = false;
+  // run: the browser driver on this inherited socket (a session of `acq serve`); -1 none.
+  int uiFd = -1;
+  // serve: each empty (or -1) when not given; the workstation's [Serve] section or the
+  // defaults fill it in.
+  std::string listen;
+  int port = -1;
+  std::string tlsCert;
+  std::string tlsKey;
+  int idleMinutes = -1;
+  int graceSeconds = -1;
 };
 
 // False with `error` (for "acq: <error>") on a usage error.

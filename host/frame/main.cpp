@@ -5,6 +5,7 @@
 #include "host/frame/AdminCommands.h"
 #include "host/frame/Options.h"
 #include "host/frame/Session.h"
+#include "host/serve/Serve.h"
 
 int main(int argc, char** argv) {
   Options options;
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   switch (options.command) {
     case FrameCommand::Help: std::fputs(UsageText(), stdout); return kExitOk;
     case FrameCommand::Run: return RunClient(options);
+    case FrameCommand::Serve: return RunServer(options);
     default: return RunAdminCommand(options);
   }
 }
