@@ -38,6 +38,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -108,6 +109,10 @@ std::string ResultText(UINT msg, LRESULT result) {
 }
 
 std::unique_ptr<UiDriver> MakeDriver(const Options& o, std::string& error) {
+  if (o.uiFd >= 0) {
+    std::unique_ptr<UiRemoteDriver> remote = Ui_MakeRemoteDriver(o.uiFd, &error);
+    return remote;
+  }
   if (o.script.empty()) return Ui_MakeTerminalDriver();
   const std::string shown = "'" + Lb_CutForMessage(o.script, 200) + "'";
   struct stat st {};
@@ -184,12 +189,40 @@ bool FillLogin(const Options& o, const std::string& server, UiDriver& driver) {
 }
 
 // The frame's side of a running session: the queue, the driver's actions and
-// the close protocol.
-class FrameLoop {
+// the close protocol; and the whole screen for a driver that draws it.
+class FrameLoop final : public UiScreenSource {
  public:
   FrameLoop(UiDriver& driver, const FrameMenu& menu, HWND frame, HWND client,
             WNDPROC moduleProc)
-      : driver_(driver), menu_(menu), frame_(frame), client_(client), moduleProc_(moduleProc) {}
+      : driver_(driver), menu_(menu), frame_(frame), client_(client), moduleProc_(moduleProc),
+        keys_(LoadAcceleratorsW(LbUtil_LanguageInstance(), kFrameAccelerators)) {}
+
+  UiScreen Screen() override {
+    UiScreen screen;
+    std::map<HWND, int> alive;
+    for (HWND hwnd : MrUi_OpenWindows()) {
+      auto known = windowIds_.find(hwnd);
+      const int id = known != windowIds_.end() ? known->second : ++lastWindowId_;
+      alive[hwnd] = id;
+      screen.windows.push_back(UiScreen::Window{id, MrUi_DescribeWindow(hwnd)});
+    }
+    windowIds_ = std::move(alive);
+    auto idOf = [this](HWND hwnd) {
+      auto it = windowIds_.find(hwnd);
+      return it == windowIds_.end() ? 0 : it->second;
+    };
+    screen.current = idOf(MrUi_TopWindow());
+    screen.modal = idOf(MrUi_ModalWindow());
+    if (menu_.loaded()) screen.menu = MenuView("", true);
+    return screen;
+  }
+
+  bool MakeCurrent(int id, std::string& error) override {
+    for (const auto& [hwnd, known] : windowIds_)
+      if (known == id) return MrUi_MakeCurrent(hwnd, error);
+    error = "no window " + std::to_string(id) + " is open";
+    return false;
+  }
 
   // Dispatches everything queued; true once a close was accepted.
   bool Pump() {
@@ -268,28 +301,39 @@ class FrameLoop {
     SendMessageW(client_, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(command), 0), 0);
   }
 
-  // The `menu` action: every popup (or the one named) with its items and
-  // their state on the top window now.
+  // Every popup (or the one named) with its items, their keys and their
+  // state on the top window now.
+  UiMenuView MenuView(const std::string& popupName, bool separators) {
+    UiMenuView view;
+    for (const LbMenuPopup& popup : menu_.menu().popups) {
+      if (!popupName.empty() && !FrameMenu_SameText(popup.text, popupName)) continue;
+      UiMenuView::Popup shown{FrameMenu_PlainText(popup.text), {}, popup.text};
+      for (const LbMenuItem& item : popup.items) {
+        if (item.command == 0) {
+          if (separators && !shown.items.empty() && !shown.items.back().separator)
+            shown.items.push_back(UiMenuView::Item{"", 0, false, "", "", true});
+          continue;
+        }
+        shown.items.push_back(UiMenuView::Item{FrameMenu_PlainText(item.text), item.command,
+                                               CommandAvailable(item.command), item.text,
+                                               GetAcceleratorKey(keys_, item.command)});
+      }
+      view.popups.push_back(std::move(shown));
+    }
+    return view;
+  }
+
+  // The `menu` action.
   void ShowMenu(const std::string& popupName) {
     if (!menu_.loaded()) {
       driver_.ActionFailed("the module has no menu; give commands by number");
       return;
     }
-    UiMenuView view;
-    std::string names;
-    for (const LbMenuPopup& popup : menu_.menu().popups) {
-      const std::string text = FrameMenu_PlainText(popup.text);
-      names += (names.empty() ? "" : ", ") + text;
-      if (!popupName.empty() && !FrameMenu_SameText(popup.text, popupName)) continue;
-      UiMenuView::Popup shown{text, {}};
-      for (const LbMenuItem& item : popup.items) {
-        if (item.command == 0) continue;
-        shown.items.push_back(UiMenuView::Item{FrameMenu_PlainText(item.text), item.command,
-                                               CommandAvailable(item.command)});
-      }
-      view.popups.push_back(std::move(shown));
-    }
+    UiMenuView view = MenuView(popupName, false);
     if (view.popups.empty()) {
+      std::string names;
+      for (const LbMenuPopup& popup : menu_.menu().popups)
+        names += (names.empty() ? "" : ", ") + FrameMenu_PlainText(popup.text);
       driver_.ActionFailed("no menu \"" + Lb_CutForMessage(popupName) + "\" (the menus: " + names +
                            ")");
       return;
@@ -350,6 +394,10 @@ class FrameLoop {
   HWND frame_;
   HWND client_;
   WNDPROC moduleProc_;
+  HACCEL keys_;
+  // The ids of the windows on the last screen, and the last id given.
+  std::map<HWND, int> windowIds_;
+  int lastWindowId_ = 0;
   // Window handles whose addresses went to the module in raw messages; a
   // deque keeps each slot in place for a posted message still queued.
   std::deque<HWND> heldWindows_;
@@ -445,6 +493,7 @@ int RunClient(const Options& o) {
                static_cast<LPARAM>(MAKEWPARAM(kFrameWidth, kFrameHeight)));
 
   FrameLoop loop(*driver, menu, windows.frame, windows.client, module.mainWndProc());
+  if (o.uiFd >= 0) static_cast<UiRemoteDriver&>(*driver).SetScreenSource(&loop);
   LRESULT started = SendMessageW(windows.client, kStartupMessage, 0, 0);
   driver->Notice("result", ResultText(kStartupMessage, started));
   if (started == kStartupFailed) {

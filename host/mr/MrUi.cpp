@@ -90,15 +90,21 @@ void CollectDialogs(HWND root, std::vector<HWND>& out) {
     CollectDialogs(child, out);
 }
 
+// Every dialog of the frame, newest first.
+std::vector<HWND> AllDialogs() {
+  std::vector<HWND> dialogs;
+  HWND root = PwMucBase_hwndFrame ? PwMucBase_hwndFrame : Target();
+  while (root && GetParent(root)) root = GetParent(root);
+  if (root) CollectDialogs(root, dialogs);
+  return dialogs;
+}
+
 bool SelectWindow(const UiAction& a, std::string& error) {
   std::vector<HWND> dialogs;
-  if (!ModalWindows().empty()) {
+  if (!ModalWindows().empty())
     dialogs.push_back(Target());
-  } else {
-    HWND root = PwMucBase_hwndFrame ? PwMucBase_hwndFrame : Target();
-    while (root && GetParent(root)) root = GetParent(root);
-    if (root) CollectDialogs(root, dialogs);
-  }
+  else
+    dialogs = AllDialogs();
   for (HWND hwnd : dialogs) {
     if (GetWindowTextW(hwnd).find(a.text) == std::string::npos) continue;
     MucTools_SetCurrKtView(hwnd);
@@ -451,6 +457,27 @@ void RunModal(HWND dialog, const std::function<bool()>& ended) {
 
 using namespace mr;
 
+std::vector<HWND> MrUi_OpenWindows() {
+  std::vector<HWND> windows = AllDialogs();
+  std::reverse(windows.begin(), windows.end());
+  return windows;
+}
+
+HWND MrUi_ModalWindow() {
+  HWND top = Target();
+  return ModalWindows().empty() ? nullptr : top;
+}
+
+HWND MrUi_TopWindow() { return Target(); }
+
+bool MrUi_MakeCurrent(HWND hwnd, std::string& error) {
+  if (!IsWindow(hwnd) || !IsDialog(hwnd)) return Fail(error, "that window is not open");
+  if (HWND modal = MrUi_ModalWindow(); modal && modal != hwnd)
+    return Fail(error, Quoted(GetWindowTextW(modal)) + " waits for an answer first");
+  if (Target() != hwnd) MucTools_SetCurrKtView(hwnd);
+  return true;
+}
+
 bool MrUi_RunWindowAction(const UiAction& a, std::string& error) {
   using K = UiAction::Kind;
   if (a.kind == K::Window) return SelectWindow(a, error);
@@ -501,6 +528,7 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
           item.kind = UiWindowView::Item::Kind::Field;
           item.name = c.name.empty() ? std::to_string(c.id) : c.name;
           item.text = c.kind == ControlKind::Check ? (c.checked ? "Yes" : "No") : c.text;
+          item.isCheck = c.kind == ControlKind::Check;
           break;
         case ControlKind::Button:
           item.kind = UiWindowView::Item::Kind::Button;

@@ -276,7 +276,8 @@ std::vector<std::string> Ui_MenuViewLines(const UiMenuView& view) {
   for (const UiMenuView::Popup& popup : view.popups) {
     lines.push_back("menu " + Ui_Quote(popup.text));
     for (const UiMenuView::Item& item : popup.items)
-      lines.push_back("  item " + std::to_string(item.command) + " " + Ui_Quote(item.text) +
+      if (!item.separator)
+        lines.push_back("  item " + std::to_string(item.command) + " " + Ui_Quote(item.text) +
                       (item.enabled ? "" : " disabled"));
   }
   return lines;

@@ -34,6 +34,7 @@ struct UiWindowView {
     std::string text;    // Field: its value; Button, Label: the text
     bool enabled = true;
     bool isDefault = false;
+    bool isCheck = false;   // Field: a check box ("Yes" or "No")
   };
   std::vector<Item> items;
   std::vector<std::string> headings;   // empty: no list
@@ -72,6 +73,21 @@ class UiDriver {
   // Asks for one line of text (a file name, a value); nullopt on cancel.
   virtual std::optional<std::string> AskText(std::string_view prompt,
                                              std::string_view initial, bool secret) = 0;
+  // Asks for a file to read (an interchange to upload): the path where the
+  // program can read it; nullopt on cancel. Default: its name as text.
+  virtual std::optional<std::string> AskFile(std::string_view prompt, std::string_view initial) {
+    return AskText(prompt, initial, false);
+  }
+  // A file the program wrote for the person (a printed form, an order
+  // file): `path` is where it is, `title` what it is. Default: a notice.
+  virtual void FileWritten(std::string_view path, std::string_view title) {
+    Notice("file", std::string(title) + ": " + std::string(path));
+  }
+  // Long work going on: `done` of `total` steps (total 0: it ended).
+  // Default: a notice "done/total text".
+  virtual void Progress(std::string_view text, int64_t done, int64_t total) {
+    Notice("progress", std::to_string(done) + "/" + std::to_string(total) + " " + std::string(text));
+  }
   // Something a person would have seen without answering: a window opened
   // or closed, the hourglass, a status line. `kind` is one word.
   virtual void Notice(std::string_view kind, std::string_view text) = 0;
@@ -149,16 +165,44 @@ struct UiMenuView {
     std::string text;
     uint32_t command = 0;
     bool enabled = true;
+    std::string label{};   // as the menu table spells it: "&" marks the key letter
+    std::string keys{};    // the frame's key for it ("Ctrl+S"), "" none
+    bool separator = false;  // a line between items (no text, no command)
   };
   struct Popup {
     std::string text;
     std::vector<Item> items;
+    std::string label{};
   };
   std::vector<Popup> popups;
 };
 // `menu "Popup"` for each popup, then its items indented, one a line:
-// `item N "Text"`, with ` disabled` after a disabled one.
+// `item N "Text"`, with ` disabled` after a disabled one; separators left out.
 std::vector<std::string> Ui_MenuViewLines(const UiMenuView& view);
+
+// Everything on the screen at once, for a driver that draws it all (the
+// browser): the open windows with ids that stay the same while a window
+// lives, the current one and the one waiting for an answer (0: none), and
+// the menu bar with each item's state now.
+struct UiScreen {
+  struct Window {
+    int id = 0;
+    UiWindowView view;
+  };
+  std::vector<Window> windows;   // oldest first
+  int current = 0;
+  int modal = 0;
+  UiMenuView menu;
+};
+// The frame's side of a screen-drawing driver.
+class UiScreenSource {
+ public:
+  virtual ~UiScreenSource() = default;
+  virtual UiScreen Screen() = 0;
+  // Makes window `id` (of the last Screen()) the current one. False with
+  // the reason when no such window is open, or another waits for an answer.
+  virtual bool MakeCurrent(int id, std::string& error) = 0;
+};
 
 // The driver the host uses; the frame installs one before loading the
 // module. With none installed, a message box is written to stderr and
@@ -175,3 +219,12 @@ std::unique_ptr<UiDriver> Ui_MakeScriptDriver(std::string_view scriptText,
                                               std::string* error);
 // Terminal: questions on stdout/stdin (no echo for secrets).
 std::unique_ptr<UiDriver> Ui_MakeTerminalDriver();
+// Remote: a browser session of `acq serve`, spoken to as JSON lines over
+// the socket `fd` (docs/browser.md). Reads the log-in line first; nullptr
+// with `error` when it is not one.
+class UiRemoteDriver : public UiDriver {
+ public:
+  // Where the screen comes from, once the frame's windows exist.
+  virtual void SetScreenSource(UiScreenSource* source) = 0;
+};
+std::unique_ptr<UiRemoteDriver> Ui_MakeRemoteDriver(int fd, std::string* error);

@@ -117,6 +117,8 @@ HACCEL LoadAcceleratorsW(HINSTANCE res, int tableId);   // nullptr when absent
 bool _Win32_SetAccelTable(HWND hwnd, HACCEL table);
 // The command `key` stands for on `hwnd` (its table); 0 when none.
 UINT TranslateAcceleratorKey(HWND hwnd, std::string_view key);
+// The key of `table` that sends `command` ("Ctrl+S"); "" when none.
+std::string GetAcceleratorKey(HACCEL table, UINT command);
 
 // The clipboard: one text.
 void SetClipboardText(std::string_view text);

@@ -346,6 +346,13 @@ HACCEL LoadAcceleratorsW(HINSTANCE res, int tableId) {
   return it == file->tables.end() ? nullptr : it->second.get();
 }
 
+std::string GetAcceleratorKey(HACCEL table, UINT command) {
+  if (table == nullptr) return {};
+  for (const auto& [key, sent] : table->commands)
+    if (sent == command) return key;
+  return {};
+}
+
 bool _Win32_SetAccelTable(HWND hwnd, HACCEL table) {
   if (!IsWindow(hwnd)) return false;
   ResourceCache& cache = Cache();
