@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # One entry point for a fresh Debian machine:
 #   scripts/dev.sh run [acq options]   install, build, make the demo database, start the client
+#   scripts/dev.sh serve [options]     the same, then serve the browser client on it
+#                                      (prints the address to open)
 #   scripts/dev.sh test                install, build, run every test on SQLite and
 #                                      on a throw-away PostgreSQL cluster, then build
 #                                      and run them again (both engines) under the
@@ -122,16 +124,18 @@ case "$verb" in
     ;;
   bench)
     for b in "$build"/bin/bench_*; do "$b"; done
+    ACQ_BIN="$build/bin/acq" "$root/scripts/bench-browser.sh"
     ;;
-  run)
+  run|serve)
     mkdir -p "$root/var"
     db="$root/var/demo.db"
     [ -f "$db" ] || "$build/bin/acq" init --demo --db "$db"
     export ACQ_WORKSTATION=${ACQ_WORKSTATION:-$root/var/workstation.ini}
+    if [ "$verb" = serve ]; then exec "$build/bin/acq" serve --db "$db" "$@"; fi
     exec "$build/bin/acq" --db "$db" "$@"
     ;;
   *)
-    echo "usage: scripts/dev.sh run|test|build|bench" >&2
+    echo "usage: scripts/dev.sh run|serve|test|build|bench" >&2
     exit 64
     ;;
 esac

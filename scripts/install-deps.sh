@@ -10,14 +10,28 @@ packages=(
   # The shared-server engine's tests run on throw-away clusters (pg-cluster.sh).
   postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
+  # acq serve: the web server of the browser client.
+  libboost-dev libssl-dev nlohmann-json3-dev
+  # The browser client's end-to-end tests: headless Chromium driven from node.
+  chromium
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+# node and npm: Debian's, unless the machine has its own already.
+command -v node >/dev/null && command -v npm >/dev/null || missing+=(nodejs npm)
 if ((${#missing[@]})); then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
+
+# playwright-core, at the version the lock file holds, for the browser tests.
+browser_tests=$(cd "$(dirname "$0")/../tests/browser" && pwd)
+stamp=$browser_tests/node_modules/.installed-from-lock
+if ! cmp -s "$browser_tests/package-lock.json" "$stamp"; then
+  npm ci --prefix "$browser_tests" --no-audit --no-fund --loglevel=error
+  cp "$browser_tests/package-lock.json" "$stamp"
 fi

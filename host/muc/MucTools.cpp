@@ -4,6 +4,8 @@
 // with its first button, so nothing ever waits for an absent person.
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "host/muc/MucTools.h"
@@ -95,6 +97,25 @@ bool MucTools_StartupDLL(bool (*startup)()) {
   MucTools_HourGlass(false);
   if (UiDriver* driver = Ui_Driver()) driver->Notice("startup", ok ? "ok" : "failed");
   return ok;
+}
+
+std::string MucTools_AskOpenFile(std::string_view prompt, std::string_view initial) {
+  UiDriver* driver = Ui_Driver();
+  std::optional<std::string> path = driver ? driver->AskFile(prompt, initial) : std::nullopt;
+  return path.value_or(std::string());
+}
+
+std::string MucTools_OutputFolder() {
+  const char* session = std::getenv("ACQ_SESSION_DIR");
+  return session && *session ? session : ".";
+}
+
+void MucTools_FileWritten(const std::string& path, std::string_view title) {
+  if (UiDriver* driver = Ui_Driver()) driver->FileWritten(path, title);
+}
+
+void MucTools_Progress(std::string_view text, int64_t done, int64_t total) {
+  if (UiDriver* driver = Ui_Driver()) driver->Progress(text, done, total);
 }
 
 void MucTools_SizeYoink(LPARAM lParam, WPARAM wParam, HWND hwnd) {

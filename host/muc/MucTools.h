@@ -27,6 +27,17 @@ void MucTools_HourGlass(bool on);   // wait cursor on or off (counted)
 int MucTools_MsgBox(HWND owner, std::string_view caption, std::string_view text, unsigned flags);
 // Message box from "Caption|Text" (caption empty when there is no bar).
 int MucTools_MsgBoxCap(HWND owner, std::string_view message, unsigned flags);
+// A file to read, asked of the person (a browser uploads it first): where
+// it can be read; "" when the person cancelled.
+std::string MucTools_AskOpenFile(std::string_view prompt, std::string_view initial);
+// The folder for files written for the person (printed forms, order
+// files): a browser session's own folder, from which the person downloads
+// them; else the working folder.
+std::string MucTools_OutputFolder();
+// Tells the person of a file written for them (a browser offers it).
+void MucTools_FileWritten(const std::string& path, std::string_view title);
+// Long work: `done` of `total` steps, for a progress bar (total 0: ended).
+void MucTools_Progress(std::string_view text, int64_t done, int64_t total);
 // Yes/No question from "Caption|Text"; true for Yes.
 bool MucTools_MsgBoxCapYNbool(HWND owner, std::string_view message);
 // Window placement after a size change of the client window.
