@@ -134,20 +134,14 @@ bool ParseWindowAction(const std::vector<UiWord>& w, UiAction& out, std::string&
   return false;
 }
 
-// A word that parses back to `text`: bare when it is a plain word, else in
-// quotes with only \" and \\ escaped (the escapes Ui_SplitWords reads).
+// A word that parses back to `text`: bare when it is a plain word, else
+// quoted as Ui_Quote does (the escapes Ui_SplitWords reads), so an action
+// stays one line whatever its value holds.
 std::string Word(std::string_view text, bool forceQuotes) {
   bool plain = !forceQuotes && !text.empty() && text[0] != '#' && text[0] != '"';
   for (char c : text)
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '"' || c == '\\') plain = false;
-  if (plain) return std::string(text);
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out.push_back('\\');
-    out.push_back(c);
-  }
-  out.push_back('"');
-  return out;
+  return plain ? std::string(text) : Ui_Quote(text);
 }
 
 }  // namespace

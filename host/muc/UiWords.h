@@ -14,7 +14,7 @@
 using UiWord = LbWord;
 
 // Splits `line` into words: runs of non-blanks, or "double-quoted" text
-// with \" and \\ escapes. A word starting with '#' outside quotes starts a
+// with \", \\, \n, \r and \t escapes. A word starting with '#' outside quotes starts a
 // comment that runs to the end of the line. False with `error` for an
 // unterminated quote or an unknown escape.
 bool Ui_SplitWords(std::string_view line, std::vector<UiWord>& out, std::string& error);

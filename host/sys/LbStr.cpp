@@ -310,11 +310,18 @@ bool Lb_SplitWords(std::string_view line, std::vector<LbWord>& out, std::string&
           break;
         }
         if (q == '\\') {
-          if (i == line.size() || (line[i] != '"' && line[i] != '\\')) {
-            error = "unknown escape in quoted text (only \\\" and \\\\)";
-            return false;
+          // \n, \r and \t keep a value of several lines on one line.
+          const char escaped = i < line.size() ? line[i] : '\0';
+          switch (escaped) {
+            case '"': case '\\': q = escaped; break;
+            case 'n': q = '\n'; break;
+            case 'r': q = '\r'; break;
+            case 't': q = '\t'; break;
+            default:
+              error = "unknown escape in quoted text (only \\\", \\\\, \\n, \\r and \\t)";
+              return false;
           }
-          q = line[i++];
+          ++i;
         }
         word.text.push_back(q);
       }

@@ -30,7 +30,7 @@ struct LbWord {
   bool quoted = false;   // given in double quotes: "cancel" is a value, not a keyword
 };
 // Splits `line` into words: runs of non-blanks, or "double-quoted" text
-// with \" and \\ as the only escapes. With `hashComments`, a '#' starting a
+// with \", \\, \n, \r and \t as the only escapes. With `hashComments`, a '#' starting a
 // word outside quotes ends the line. False with `error` for an unterminated
 // quote or an unknown escape.
 bool Lb_SplitWords(std::string_view line, std::vector<LbWord>& out, std::string& error,

@@ -1,8 +1,8 @@
 // Menu files of a language library ("<module>.<lang>.mnu", UTF-8), read
 // beside its string table. One statement a line; blank lines and lines
 // whose first word starts with '#' are skipped; indentation is only for
-// the reader; words are runs of non-blanks or "double-quoted" text (\" and
-// \\ the only escapes):
+// the reader; words are runs of non-blanks or "double-quoted" text (\", \\,
+// \n, \r and \t the only escapes):
 //
 //   menu ID                  a menu (1 to 65535); the statements below are its own
 //   popup "Text"             a popup of the menu bar, in order

@@ -4,7 +4,7 @@
 //
 // The file (UTF-8), one statement a line; blank lines and lines whose first
 // word starts with '#' are skipped; words are runs of non-blanks or
-// "double-quoted" text with \" and \\ as the only escapes:
+// "double-quoted" text with \", \\, \n, \r and \t as the only escapes:
 //
 //   dialog ID "Caption"                      a template; its controls follow,
 //     control ID KIND NAME "Text" [FLAG...]  indented (blank or tab first)

@@ -19,7 +19,7 @@ TEST(ScriptDriver, ParseErrorsNameFileAndLine) {
       {"answer msgbox maybe\n", "s.txt:1: unknown button 'maybe'"},
       {"answer credentials bob\n", "s.txt:1: 'answer credentials' needs USER PASSWORD"},
       {"command 1\nexpect \"open\n", "s.txt:2: missing closing quote"},
-      {"expect \"a\\tb\"\n", "s.txt:1: unknown escape"},
+      {"expect \"a\\qb\"\n", "s.txt:1: unknown escape"},
       {"command 1\nlogin a b\n", "s.txt:2: 'login' must come before the first action"},
       {"frobnicate 1\n", "s.txt:1: unknown statement 'frobnicate'"},
       {"close now\n", "s.txt:1: 'close' takes no arguments"},

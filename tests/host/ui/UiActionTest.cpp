@@ -31,6 +31,10 @@ TEST(UiAction, WindowActionsParseAndNormalize) {
       {"search name", nullptr, "COLUMN \"value\""},
       {"field price \"a\\\\b\"", "field price \"a\\\\b\""},
       {"field 1002 \"\"", "field 1002 \"\""},
+      // A note of several lines, typed in a browser, comes as one line.
+      {"field internal_note \"one\\ntwo\\r\\n\\tthree\"",
+       "field internal_note \"one\\ntwo\\r\\n\\tthree\""},
+      {"field note \"a\\qb\"", nullptr, "unknown escape"},
       {"press 57601", "press 57601"},
       {"press \"Open PO\"", "press \"Open PO\""},
       {"key \"Ctrl+F\"", "key \"Ctrl+F\""},
@@ -66,6 +70,9 @@ TEST(UiAction, WindowActionsParseAndNormalize) {
     EXPECT_EQ(again.text, action.text);
     EXPECT_EQ(again.rows, action.rows);
   }
+  UiAction note;
+  ASSERT_TRUE(Ui_ParseAction("field n \"a\\tb\\nc\"", note, nullptr));
+  EXPECT_EQ(note.text, "a\tb\nc");
 }
 
 TEST(UiAction, ScriptsTakeWindowActionsAsActionLines) {
