@@ -13,6 +13,10 @@ enum : int {
   kExitUsage = 64,     // a usage error (EX_USAGE)
 };
 
+// The workstation's location when neither --location nor the workstation
+// file names one.
+constexpr const char* kDefaultLocation = "MAIN";
+
 enum class FrameCommand {
   Run, Serve, Help, Init, Upgrade, UserAdd, UserPasswd, UserGrant, UserRevoke, UserList,
 };

@@ -62,7 +62,6 @@ namespace {
 constexpr UINT kStartupMessage = 0x0BD0;
 constexpr UINT kMenuStateMessage = 0x0798;
 constexpr LRESULT kStartupFailed = -1;
-constexpr const char* kDefaultLocation = "MAIN";
 constexpr const char* kDatabaseName = "acq";
 constexpr int kFrameWidth = 1024, kFrameHeight = 768;
 // The module's accelerator table of the frame's general keys.

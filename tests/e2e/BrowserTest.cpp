@@ -114,7 +114,12 @@ NodeRun RunScenario(const std::string& scenario, const std::string& url, const f
 struct Scenario {
   const char* name;
   const char* setupSql;   // run on the library before the server starts ("" none)
+  const char* checkSql;   // after the scenario, its first row must be `expected` ("" none)
+  const char* expected;
 };
+
+// The scenario by its name in the test's listing.
+void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 
 class Browser : public testing::TestWithParam<Scenario> {};
 
@@ -128,10 +133,46 @@ TEST_P(Browser, Scenario) {
   ASSERT_FALSE(server.url().empty()) << "acq serve did not start:\n" << server.log();
   const NodeRun r = RunScenario(s.name, server.url(), ws.Dir());
   EXPECT_EQ(r.exitCode, 0) << r.out << "\n--- acq serve:\n" << server.log();
+  if (*s.checkSql) {
+    EXPECT_EQ(e2e::QueryRow(ws.Db(), s.checkSql), s.expected) << r.out;
+  }
 }
 
+// PO-2026-0001 line 3 (two items, 60 % ADULT.2026, 40 % REF.2026) invoiced
+// on an approved statement, so receiving it spends REF.2026 30.80, past a
+// spent limit of 20.00 set for it.
+constexpr const char* kInvoicedOnApprovedStatement =
+    "insert into statement(\"statement#\", statement_number, statement_type, \"vendor#\", "
+    "amount, currency, exchange_rate, approve_date) "
+    "values(3, 'NF-88150', 0, 1, 77000000, 'USD', 1000000, 46058);"
+    "insert into statement_line(\"statement#\", statement_line, statement_line_type, \"po#\", "
+    "line, location, quantity, amount) values(3, 1, 0, 1, 3, 'MAIN', 2, 77000000);"
+    "update po_line_item set invoice_date = 46058 where \"po#\" = 1 and line = 3;"
+    "update po_line_item_budget_amount set \"statement#\" = 3, statement_line = 1, "
+    "statement_line_type = 0 where \"po#\" = 1 and line = 3;"
+    "update account_year set spent_limit = 20000000, spent_limit_percent = 0 "
+    "where account = 'REF' and year = 2026";
+
 const Scenario kScenarios[] = {
-    {"login", ""},
+    {"login", "", "", ""},
+    // Two approved items split 70/30: 12.00 of each on REF.2026.
+    {"raise_po", "",
+     "select count(*), count(i.approve_date), min(i.budget_split), max(i.budget_split), "
+     "(select count(*) || ':' || sum(a.amount) from po_line_item_budget_amount a where "
+     "a.\"po#\" = p.\"po#\" and a.budget = 'REF.2026') from po_line_item i join po p on "
+     "p.\"po#\" = i.\"po#\" where p.po_number = 'PO-2026-0201' group by p.\"po#\"",
+     "2|2|ADULT.2026 70% + REF.2026 30%|ADULT.2026 70% + REF.2026 30%|2:24000000"},
+    {"receive", kInvoicedOnApprovedStatement,
+     "select (select count(receive_date) from po_line_item where \"po#\" = 1 and line = 3), "
+     "(select spent from account_year where account = 'REF' and year = 2026)",
+     "2|30800000"},
+    {"wrong_password", "", "", ""},
+    {"privilege", "", "", ""},
+    {"two_sessions", "", "", ""},
+    {"unsaved", "", "select title from po_line where \"po#\" = 6 and line = 1",
+     "Wild Places: Nature Documentary Collection"},
+    {"crash", "", "", ""},
+    {"forged", "", "", ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, Browser, testing::ValuesIn(kScenarios),
