@@ -517,6 +517,14 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
   } else {
     view.kind = t ? "dialog " + std::to_string(t->id) : "window";
   }
+  // A field bound to a column of the view is headed as the column is.
+  const ViewDef* def = lister ? &lister->def : editor ? &editor->def : nullptr;
+  auto headingOf = [def](const std::string& name) {
+    if (def && !name.empty())
+      for (const ViewColumn& c : def->columns)
+        if (Lower(c.name) == Lower(name)) return c.heading;
+    return std::string();
+  };
   if (t) {
     for (const DialogControl& c : t->controls) {
       UiWindowView::Item item;
@@ -529,6 +537,7 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
           item.name = c.name.empty() ? std::to_string(c.id) : c.name;
           item.text = c.kind == ControlKind::Check ? (c.checked ? "Yes" : "No") : c.text;
           item.isCheck = c.kind == ControlKind::Check;
+          item.label = headingOf(c.name);
           break;
         case ControlKind::Button:
           item.kind = UiWindowView::Item::Kind::Button;
@@ -547,7 +556,10 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
     }
   }
   if (lister) {
-    for (const ViewColumn& c : lister->def.columns) view.headings.push_back(c.heading);
+    for (const ViewColumn& c : lister->def.columns) {
+      view.headings.push_back(c.heading);
+      view.searchable.push_back(c.searchable);
+    }
     const std::vector<int>& sel = lister->selection;
     for (int row = 1; row <= _BktCountAll(lister->rows); ++row)
       view.rows.push_back(UiWindowView::Row{

@@ -91,8 +91,8 @@ Json WindowJson(int id, const UiWindowView& v) {
                     : item.kind == UiWindowView::Item::Kind::Label ? "label"
                     : item.isCheck                                 ? "check"
                                                                    : "field";
-    items.push_back({{"k", k}, {"id", item.id}, {"name", item.name}, {"text", item.text},
-                     {"enabled", item.enabled}, {"default", item.isDefault}});
+    items.push_back({{"k", k}, {"id", item.id}, {"name", item.name}, {"label", item.label},
+                     {"text", item.text}, {"enabled", item.enabled}, {"default", item.isDefault}});
   }
   Json lists = Json::array();
   for (const UiWindowView::List& l : v.lists)
@@ -104,6 +104,7 @@ Json WindowJson(int id, const UiWindowView& v) {
           {"changed", v.kind.find(", changed") != std::string::npos},
           {"items", std::move(items)},
           {"headings", v.headings},
+          {"searchable", v.searchable},
           {"rows", RowsJson(v.rows)},
           {"lists", std::move(lists)}};
 }

@@ -35,9 +35,11 @@ struct UiWindowView {
     bool enabled = true;
     bool isDefault = false;
     bool isCheck = false;   // Field: a check box ("Yes" or "No")
+    std::string label{};    // Field: the heading its column has in the view, "" none
   };
   std::vector<Item> items;
   std::vector<std::string> headings;   // empty: no list
+  std::vector<bool> searchable{};      // a lister's: which headings a search can use
   struct Row {
     std::vector<std::string> cells;
     bool selected = false;

@@ -10,8 +10,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "FrameRun.h"
@@ -20,13 +18,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // `acq serve` on the workspace's library, on a free port of the loopback.
 class Server {
@@ -63,17 +54,15 @@ class Server {
     kill(pid_, SIGTERM);
     int status = 0;
     waitpid(pid_, &status, 0);
-    const std::string err = ReadAll(err_);
-    if (err.find("ERROR: AddressSanitizer") != std::string::npos ||
-        err.find("ERROR: LeakSanitizer") != std::string::npos ||
-        err.find(": runtime error: ") != std::string::npos)
+    const std::string err = e2e::ReadFile(err_);
+    if (e2e::HasSanitizerReport(err))
       ADD_FAILURE() << "acq serve (or a session) reported a sanitizer error:\n" << err;
   }
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
   const std::string& url() const { return url_; }
-  std::string log() const { return ReadAll(err_); }
+  std::string log() const { return e2e::ReadFile(err_); }
 
  private:
   fs::path err_;
@@ -107,7 +96,7 @@ NodeRun RunScenario(const std::string& scenario, const std::string& url, const f
   waitpid(child, &status, 0);
   NodeRun r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = ReadAll(out);
+  r.out = e2e::ReadFile(out);
   return r;
 }
 

@@ -11,8 +11,6 @@
 namespace e2e {
 namespace fs = std::filesystem;
 
-namespace {
-
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -20,7 +18,11 @@ std::string ReadFile(const fs::path& path) {
   return s.str();
 }
 
-}  // namespace
+bool HasSanitizerReport(const std::string& err) {
+  return err.find("ERROR: AddressSanitizer") != std::string::npos ||
+         err.find("ERROR: LeakSanitizer") != std::string::npos ||
+         err.find(": runtime error: ") != std::string::npos;
+}
 
 Workspace::Workspace() : dir_(lib_.Dir()) {}
 
@@ -71,9 +73,7 @@ RunResult Workspace::Run(const std::vector<std::string>& args, const std::string
   r.trace = ReadFile(trace);
   // In a sanitizer build a report from the client lands in its standard
   // error, which the test would otherwise only see as an odd exit status.
-  if (r.err.find("ERROR: AddressSanitizer") != std::string::npos ||
-      r.err.find("ERROR: LeakSanitizer") != std::string::npos ||
-      r.err.find(": runtime error: ") != std::string::npos) {
+  if (HasSanitizerReport(r.err)) {
     ADD_FAILURE() << "acq reported a sanitizer error:\n" << r.err;
   }
   return r;

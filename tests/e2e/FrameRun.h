@@ -42,6 +42,11 @@ class Workspace {
   std::filesystem::path dir_;
 };
 
+// The whole of a file ("" when it cannot be read).
+std::string ReadFile(const std::filesystem::path& path);
+// Whether a program's standard error holds a sanitizer's report.
+bool HasSanitizerReport(const std::string& err);
+
 // Lines of `text` that start with `prefix`, without it.
 std::vector<std::string> LinesWithPrefix(const std::string& text, const std::string& prefix);
 size_t CountOf(const std::string& text, const std::string& needle);

@@ -15,6 +15,7 @@ export class ListView {
     this.opts = opts;
     this.id = uid('list');
     this.headings = [];
+    this.searchable = [];
     this.hk = null;       // the headings as drawn (JSON)
     this.trs = [];        // row elements in order; tr._key = the cells as JSON
     this.rows = [];
@@ -51,11 +52,13 @@ export class ListView {
 
   // `settled`: no action of the page is waiting, so the server's selection
   // is the truth; otherwise a selection the person just made stays shown.
-  update(headings, rows, settled) {
-    const hk = JSON.stringify(headings);
+  // `searchable`: which headings a search can use (a lister's; [] all).
+  update(headings, rows, settled, searchable = []) {
+    const hk = JSON.stringify([headings, searchable]);
     if (hk !== this.hk) {
       this.hk = hk;
       this.headings = headings.slice();
+      this.searchable = searchable.slice();
       this.drawHead();
       this.trs = [];
     }
@@ -117,7 +120,11 @@ export class ListView {
     this.numeric = null;
     if (o.lister) {
       const row = el('tr', { class: 'search-row' }, el('th', { class: 'mark-col' }));
-      for (const h of this.headings) {
+      this.headings.forEach((h, k) => {
+        if (this.searchable[k] === false) {
+          row.append(el('th'));   // the list cannot be searched on this column
+          return;
+        }
         const input = el('input', {
           type: 'text', class: 'search', placeholder: 'Search', autocomplete: 'off',
           spellcheck: 'false', 'aria-label': `Search ${h}`, value: this.search.get(h) || '',
@@ -142,7 +149,7 @@ export class ListView {
           this.opts.host.send(actions.search(h, input.value));
         });
         row.append(el('th', null, input));
-      }
+      });
       this.thead.append(row);
     }
     this.paintSort();

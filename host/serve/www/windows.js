@@ -81,7 +81,7 @@ export class WindowView {
       } else if (i.k === 'field') {
         const input = this.makeField(i);
         form.push(el('div', { class: 'pair' },
-          el('label', { for: input.id, text: nameLabel(i.name || String(i.id)) }), input));
+          el('label', { for: input.id, text: i.label || nameLabel(i.name || String(i.id)) }), input));
       } else if (i.k === 'label') {
         const next = items[n + 1];
         const text = el('span', { text: i.text });
@@ -126,7 +126,7 @@ export class WindowView {
     const box = el('input', { type: 'checkbox', id: uid('c'), name: i.name || String(i.id),
                               dataset: { fkey: itemKey(i) } });
     box.addEventListener('change', () => this.send(actions.check(i.name || String(i.id), box.checked)));
-    const label = el('label', { for: box.id, text: nameLabel(i.name || String(i.id)) });
+    const label = el('label', { for: box.id, text: i.label || nameLabel(i.name || String(i.id)) });
     this.controls.set(itemKey(i), { item: i, node: box });
     this.refresh(this.controls.get(itemKey(i)), i);
     return [box, label];
@@ -192,7 +192,8 @@ export class WindowView {
   updateLists(win, settled) {
     const wanted = [];
     if ((win.headings && win.headings.length) || (win.rows && win.rows.length)) {
-      wanted.push({ title: '', headings: win.headings || [], rows: win.rows || [], main: true });
+      wanted.push({ title: '', headings: win.headings || [], rows: win.rows || [], main: true,
+                    searchable: win.searchable || [] });
     }
     for (const l of win.lists || []) {
       wanted.push({ title: nameLabel(l.name || 'List'), headings: l.headings || [], rows: l.rows || [], main: false });
@@ -207,7 +208,7 @@ export class WindowView {
       }));
       this.listBox.replaceChildren(...this.lists.map((l) => l.element));
     }
-    wanted.forEach((s, k) => this.lists[k].update(s.headings, s.rows, settled));
+    wanted.forEach((s, k) => this.lists[k].update(s.headings, s.rows, settled, s.searchable));
     this.listBox.hidden = wanted.length === 0;
     this.element.classList.toggle('has-list', wanted.length > 0);
   }

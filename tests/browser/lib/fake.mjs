@@ -178,6 +178,7 @@ export function lister(id, rows, extra = {}) {
       { k: 'button', id: 2, name: 'cancel', text: 'Close', enabled: true, default: false },
     ],
     headings: ['PO Number', 'Vendor', 'Total'],
+    searchable: [true, true, false],
     rows: rows.map((cells, i) => ({ cells, selected: false, mark: '', ...(extra.rowProps?.[i] || {}) })),
     lists: [],
     ...extra.window,
@@ -188,7 +189,8 @@ export function editor(id, extra = {}) {
   return {
     id, caption: 'Edit: PO PO-1 Line 1', kind: 'editor po_line', type: 'editor', changed: false,
     items: [
-      { k: 'field', id: 1001, name: 'title', text: 'The Orchard Year', enabled: true, default: false },
+      { k: 'field', id: 1001, name: 'title', label: 'Title of the Work', text: 'The Orchard Year',
+        enabled: true, default: false },
       { k: 'label', id: 1101, name: '', text: 'Unit price:', enabled: true, default: false },
       { k: 'field', id: 1009, name: 'unit_price', text: '30.00', enabled: true, default: false },
       { k: 'field', id: 1020, name: 'po_number', text: 'PO-1', enabled: false, default: false },
