@@ -12,6 +12,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # acq serve: the web server of the browser client.
   libboost-dev libssl-dev nlohmann-json3-dev
+  # (the openssl tool makes a throw-away certificate for the TLS test)
+  openssl
   # The browser client's end-to-end tests: headless Chromium driven from node.
   chromium
 )
