@@ -14,6 +14,8 @@ packages=(
   libboost-dev libssl-dev nlohmann-json3-dev
   # (the openssl tool makes a throw-away certificate for the TLS test)
   openssl
+  # Printing: PDF with cairo and pango, CUPS; the tests read PDFs back with pdftotext.
+  libcairo2-dev libpango1.0-dev libcups2-dev poppler-utils fonts-dejavu-core
   # The browser client's end-to-end tests: headless Chromium driven from node.
   chromium
 )
