@@ -196,6 +196,23 @@ class RemoteDriver final : public UiRemoteDriver {
     return answer ? Text(*answer, "text") : std::nullopt;
   }
 
+  std::optional<size_t> AskChoice(std::string_view prompt, const std::vector<std::string>& options,
+                                  size_t initial) override {
+    if (options.empty()) return std::nullopt;
+    std::optional<Json> answer = Ask({{"kind", "choice"},
+                                      {"prompt", prompt},
+                                      {"options", options},
+                                      {"initial", initial < options.size() ? initial : 0}});
+    if (!answer) return std::nullopt;
+    auto choice = answer->find("choice");
+    if (choice == answer->end() || !choice->is_number_unsigned() ||
+        choice->get<size_t>() >= options.size()) {
+      Refuse("the answer chooses none of the options");
+      return std::nullopt;
+    }
+    return choice->get<size_t>();
+  }
+
   std::optional<std::string> AskFile(std::string_view prompt, std::string_view initial) override {
     std::optional<Json> answer = Ask({{"kind", "file"}, {"prompt", prompt}, {"initial", initial}});
     return answer ? Text(*answer, "text") : std::nullopt;

@@ -80,6 +80,11 @@ class UiDriver {
   virtual std::optional<std::string> AskFile(std::string_view prompt, std::string_view initial) {
     return AskText(prompt, initial, false);
   }
+  // Asks the person to choose one of `options` (a printer, say), `initial`
+  // offered first: the index chosen; nullopt on cancel. Default: a text
+  // prompt that lists them, answered by one of them (any case).
+  virtual std::optional<size_t> AskChoice(std::string_view prompt,
+                                          const std::vector<std::string>& options, size_t initial);
   // A file the program wrote for the person (a printed form, an order
   // file): `path` is where it is, `title` what it is. Default: a notice.
   virtual void FileWritten(std::string_view path, std::string_view title) {

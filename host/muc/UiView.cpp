@@ -1,5 +1,7 @@
 // A window's content as the drivers show it: one line per field, button,
 // label and list row, plain text.
+#include <cctype>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,15 @@ void AppendList(std::vector<std::string>& lines, const std::vector<std::string>&
   if (rows.empty()) lines.push_back("  (no rows)");
 }
 
+// Whether two texts are the same, ASCII letters in any case.
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t n = 0; n < a.size(); ++n)
+    if (std::tolower(static_cast<unsigned char>(a[n])) != std::tolower(static_cast<unsigned char>(b[n])))
+      return false;
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
@@ -56,6 +67,21 @@ std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
     AppendList(lines, list.headings, list.rows);
   }
   return lines;
+}
+
+std::optional<size_t> UiDriver::AskChoice(std::string_view prompt,
+                                          const std::vector<std::string>& options,
+                                          size_t initial) {
+  if (options.empty()) return std::nullopt;
+  std::string listed(prompt);
+  for (size_t n = 0; n < options.size(); ++n) listed += (n ? ", " : " (") + options[n];
+  listed += ")";
+  const std::optional<std::string> answer =
+      AskText(listed, options[initial < options.size() ? initial : 0], false);
+  if (!answer) return std::nullopt;
+  for (size_t n = 0; n < options.size(); ++n)
+    if (SameText(*answer, options[n])) return n;
+  return std::nullopt;
 }
 
 void UiDriver::ShowWindow(const UiWindowView& view) {

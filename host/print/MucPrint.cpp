@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "host/muc/MucTools.h"
@@ -209,6 +210,19 @@ std::vector<std::string> MucPrint_ListPrinters() {
 std::string MucPrint_DefaultPrinter() {
   std::string name = print_internal::CupsListDestinations().defaultName;
   return name.empty() ? std::string(kMucPrintPdfFile) : name;
+}
+
+bool MucPrint_OpenPrinterDlgBox(std::string_view title, std::string& printer) {
+  UiDriver* driver = Ui_Driver();
+  if (driver == nullptr) return false;
+  const std::vector<std::string> names = MucPrint_ListPrinters();
+  auto offered = std::find(names.begin(), names.end(), printer);
+  if (offered == names.end()) offered = std::find(names.begin(), names.end(), MucPrint_DefaultPrinter());
+  const size_t initial = offered == names.end() ? names.size() - 1 : offered - names.begin();
+  const std::optional<size_t> chosen = driver->AskChoice(title, names, initial);
+  if (!chosen) return false;
+  printer = names[*chosen];
+  return true;
 }
 
 // ---- a print job -------------------------------------------------------------------------

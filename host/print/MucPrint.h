@@ -74,6 +74,11 @@ int MucPrint_GetPageSetupCopies(const MucPrintPageSetup& setup);
 std::vector<std::string> MucPrint_ListPrinters();
 // The scheduler's default destination, else "PDF file".
 std::string MucPrint_DefaultPrinter();
+// The printer dialog: the person chooses one of MucPrint_ListPrinters(),
+// `printer` (when it is one of them, else the default) offered first.
+// True with `printer` set to the choice; false when the person cancelled
+// (`printer` unchanged).
+bool MucPrint_OpenPrinterDlgBox(std::string_view title, std::string& printer);
 
 // ---- a print job -----------------------------------------------------------------------
 // Opens `printer` (a name of MucPrint_ListPrinters) for a job with `setup`.

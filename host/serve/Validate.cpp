@@ -81,9 +81,10 @@ PageVerdict CheckAction(const json& message, const FrameState& state) {
 
 PageVerdict CheckAnswer(const json& message, const FrameState& state) {
   std::string why;
-  std::optional<int64_t> id;
+  std::optional<int64_t> id, choice;
   std::optional<std::string> button, user, password, value;
-  if (!IdMember(message, "id", id, why) || !TextMember(message, "button", button, why) ||
+  if (!IdMember(message, "id", id, why) || !IdMember(message, "choice", choice, why) ||
+      !TextMember(message, "button", button, why) ||
       !TextMember(message, "user", user, why) || !TextMember(message, "password", password, why) ||
       !TextMember(message, "text", value, why))
     return Refuse(why);
@@ -97,7 +98,8 @@ PageVerdict CheckAnswer(const json& message, const FrameState& state) {
   }
   const OpenAsk& ask = *state.ask;
   json line = {{"t", "answer"}, {"id", *id}};
-  const int given = int(button.has_value()) + int(user || password) + int(value.has_value());
+  const int given = int(button.has_value()) + int(user || password) + int(value.has_value()) +
+                    int(choice.has_value());
   if (cancel) {
     if (given != 0) return Refuse("a cancelled answer carries no value");
     line["cancel"] = true;
@@ -110,6 +112,11 @@ PageVerdict CheckAnswer(const json& message, const FrameState& state) {
     if (!user || !password || given != 1) return Refuse("a security prompt takes a user and a password");
     line["user"] = *user;
     line["password"] = *password;
+  } else if (ask.kind == "choice") {
+    if (!choice || given != 1) return Refuse("a choice is answered by the number of an option");
+    if (*choice < 0 || static_cast<uint64_t>(*choice) >= ask.options)
+      return Refuse("there is no option " + std::to_string(*choice));
+    line["choice"] = *choice;
   } else if (ask.kind == "text") {
     if (!value || given != 1) return Refuse("a text prompt is answered by a text");
     line["text"] = *value;
@@ -169,6 +176,8 @@ bool Serve_NoteFrameMessage(const json& message, FrameState& state) {
       return false;
     ask.id = id->get<int64_t>();
     ask.kind = kind->get<std::string>();
+    if (auto options = message.find("options"); options != message.end() && options->is_array())
+      ask.options = options->size();
     if (auto buttons = message.find("buttons"); buttons != message.end() && buttons->is_array()) {
       for (const json& b : *buttons)
         if (b.is_string()) ask.buttons.push_back(b.get<std::string>());

@@ -23,6 +23,7 @@ struct OpenAsk {
   int64_t id = 0;
   std::string kind;                   // message | credentials | text | file
   std::vector<std::string> buttons;   // message: the buttons offered
+  size_t options = 0;                 // choice: how many options it offers
 };
 
 // What the frame showed last, as far as the checks need it.

@@ -226,12 +226,23 @@ test('asks: message box answers, credentials, text shown as text', async (browse
   await page.keyboard.type('new');   // the initial text starts selected
   await page.keyboard.press('Enter');
   await fake.waitSent(from + 5);
-  assert.deepEqual(fake.sent.slice(from, from + 5), [
+  // A choice: the offered option checked first; arrows move; Enter answers its number.
+  fake.send({ t: 'ask', id: 6, kind: 'choice', prompt: 'Printer',
+              options: ['front-desk', 'PDF file', '<b>x</b>'], initial: 1 });
+  const choice = page.getByRole('dialog', { name: 'Printer' });
+  await choice.waitFor();
+  assert.equal(await choice.getByLabel('PDF file').isChecked(), true);
+  await choice.getByLabel('<b>x</b>').waitFor();
+  await page.keyboard.press('ArrowUp');
+  await page.keyboard.press('Enter');
+  await fake.waitSent(from + 6);
+  assert.deepEqual(fake.sent.slice(from, from + 6), [
     { t: 'answer', id: 1, button: 'no' },
     { t: 'answer', id: 2, button: 'cancel' },
     { t: 'answer', id: 3, user: 'admin', password: 's"cret' },
     { t: 'answer', id: 4, cancel: true },
     { t: 'answer', id: 5, text: 'new' },
+    { t: 'answer', id: 6, choice: 0 },
   ]);
   assert.equal(await page.evaluate(() => window.hacked), undefined);
 });

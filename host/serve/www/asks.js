@@ -115,6 +115,27 @@ function textAsk(ask, answer) {
   return d;
 }
 
+// One of a list (a printer, say): radio buttons, the offered one checked;
+// OK (Enter) answers its number.
+function choiceAsk(ask, answer) {
+  const options = Array.isArray(ask.options) ? ask.options : [];
+  const radios = [];
+  const d = formAsk(ask.prompt || 'Choose', null, [], 'OK', () => {
+    const chosen = radios.findIndex((r) => r.checked);
+    if (chosen >= 0) answer({ choice: chosen });
+  }, answer);
+  const group = el('fieldset', { class: 'choices' }, el('legend', { class: 'sr-only', text: ask.prompt || 'Choose' }));
+  const name = uid('choice');
+  options.forEach((text, n) => {
+    const radio = el('input', { type: 'radio', name, id: uid('o'), value: String(n), checked: n === (ask.initial || 0) });
+    radios.push(radio);
+    group.append(el('div', { class: 'choice' }, radio, el('label', { for: radio.id, text: String(text) })));
+  });
+  d.form.prepend(group);
+  d.focus = () => (radios.find((r) => r.checked) || radios[0] || d.ok).focus();
+  return d;
+}
+
 // upload(file, onProgress(done, total)) -> Promise of {ok, error}.
 function fileAsk(ask, answer, upload) {
   const d = formAsk('Choose a file', [{ text: ask.prompt || 'The file to read' },
@@ -160,6 +181,7 @@ export function askDialog(ask, { answer, upload }) {
     case 'message': return messageAsk(ask, once);
     case 'credentials': return credentialsAsk(ask, once);
     case 'text': return textAsk(ask, once);
+    case 'choice': return choiceAsk(ask, once);
     case 'file': return fileAsk(ask, once, upload);
     default: return null;
   }

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "host/muc/UiDriver.h"
 #include "host/print/MucPrint.h"
 
 namespace {
@@ -314,6 +316,20 @@ TEST_F(MucPrintTest, PrinterListAlwaysOffersThePdfFile) {
   EXPECT_EQ(printers.back(), kMucPrintPdfFile);
   const std::string fallback = MucPrint_DefaultPrinter();
   EXPECT_NE(std::find(printers.begin(), printers.end(), fallback), printers.end());
+
+  // The printer dialog is a choice among them: a script picks by name; a
+  // name that is none cancels and keeps the printer as it was.
+  std::string error;
+  std::unique_ptr<UiDriver> script = Ui_MakeScriptDriver(
+      "answer text \"pdf file\"\nanswer text \"no such printer\"\n", "t", "", &error);
+  ASSERT_NE(script, nullptr) << error;
+  Ui_SetDriver(script.get());
+  std::string printer = "gone";
+  EXPECT_TRUE(MucPrint_OpenPrinterDlgBox("Acquisitions Workslip Printer", printer));
+  EXPECT_EQ(printer, kMucPrintPdfFile);
+  EXPECT_FALSE(MucPrint_OpenPrinterDlgBox("Acquisitions Workslip Printer", printer));
+  EXPECT_EQ(printer, kMucPrintPdfFile);
+  Ui_SetDriver(nullptr);
 }
 
 }  // namespace

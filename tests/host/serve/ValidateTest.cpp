@@ -78,6 +78,7 @@ TEST(Validate, AnswersMustFitTheOpenQuestion) {
   const OpenAsk credentials{4, "credentials", {}};
   const OpenAsk text{5, "text", {}};
   const OpenAsk file{6, "file", {}};
+  const OpenAsk choice{7, "choice", {}, 2};
   struct Case { const OpenAsk* ask; const char* in; const char* out; };   // out null: refused
   const Case cases[] = {
       {nullptr, R"({"t":"answer","id":3,"button":"yes"})", nullptr},
@@ -96,6 +97,11 @@ TEST(Validate, AnswersMustFitTheOpenQuestion) {
       {&text, R"({"t":"answer","id":5,"button":"ok"})", nullptr},
       {&file, R"({"t":"answer","id":6,"text":"/etc/passwd"})", nullptr},   // files come by upload only
       {&file, R"({"t":"answer","id":6,"cancel":true})", R"({"t":"answer","id":6,"cancel":true})"},
+      {&choice, R"({"t":"answer","id":7,"choice":1})", R"({"t":"answer","id":7,"choice":1})"},
+      {&choice, R"({"t":"answer","id":7,"choice":2})", nullptr},     // two options: 0 and 1
+      {&choice, R"({"t":"answer","id":7,"choice":-1})", nullptr},
+      {&choice, R"({"t":"answer","id":7,"choice":"1"})", nullptr},
+      {&choice, R"({"t":"answer","id":7,"text":"PDF file"})", nullptr},
   };
   for (const Case& c : cases) {
     const FrameState state = Screen(c.ask ? std::optional<OpenAsk>(*c.ask) : std::nullopt);

@@ -136,7 +136,9 @@ TEST(RemoteDriver, AQuestionTakesOnlyItsOwnAnswer) {
       "{\"t\":\"answer\",\"id\":2,\"button\":\"no\"}\n"
       "{\"t\":\"answer\",\"id\":3,\"user\":\"bob\",\"password\":\"b\"}\n"
       "{\"t\":\"answer\",\"id\":4,\"cancel\":true}\n"
-      "{\"t\":\"answer\",\"id\":5,\"text\":\"/tmp/s/in.edi\"}\n");
+      "{\"t\":\"answer\",\"id\":5,\"text\":\"/tmp/s/in.edi\"}\n"
+      "{\"t\":\"answer\",\"id\":6,\"choice\":2}\n"
+      "{\"t\":\"answer\",\"id\":7,\"choice\":1}\n");
   // Box 1: a button it does not offer reads as the safest one offered.
   EXPECT_EQ(driver->MessageBox("Save", "Save changes?", MsgButtons::YesNoCancel,
                                MsgIcon::Question),
@@ -148,10 +150,15 @@ TEST(RemoteDriver, AQuestionTakesOnlyItsOwnAnswer) {
   EXPECT_EQ(who->user, "bob");
   EXPECT_EQ(driver->AskText("Name", "", false), std::nullopt);
   EXPECT_EQ(driver->AskFile("Interchange", "in.edi"), "/tmp/s/in.edi");
+  const std::vector<std::string> printers = {"front-desk", "PDF file"};
+  EXPECT_EQ(driver->AskChoice("Printer", printers, 1), std::nullopt);   // no option 2
+  EXPECT_EQ(driver->AskChoice("Printer", printers, 1), 1u);
   const std::string out = peer.Read();
   EXPECT_NE(out.find("answer the open question first"), std::string::npos);
   EXPECT_NE(out.find("the answer is not to the open question"), std::string::npos);
   EXPECT_NE(out.find(R"("buttons":["yes","no","cancel"])"), std::string::npos);
+  EXPECT_NE(out.find(R"("options":["front-desk","PDF file"])"), std::string::npos);
+  EXPECT_NE(out.find("chooses none of the options"), std::string::npos);
 }
 
 TEST(RemoteDriver, AServerThatGoesAwayEndsTheSessionSafely) {

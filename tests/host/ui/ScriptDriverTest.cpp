@@ -239,4 +239,19 @@ TEST(MucTools, MessageBoxesGoThroughTheDriver) {
             "msgbox \"\" \"No caption here\" -> OK (auto)\n");
 }
 
+// A script answers a choice (a printer) with the option's text, any case;
+// a text that names no option cancels it.
+TEST(ScriptDriver, ChoicesAreAnsweredByTheOptionsText) {
+  ScriptedUi ui(
+      "answer text \"pdf FILE\"\n"
+      "answer text \"front desk\"\n");
+  UiDriver& d = ui.driver();
+  const std::vector<std::string> printers = {"front-desk", "PDF file"};
+  EXPECT_EQ(d.AskChoice("Printer", printers, 0), 1u);
+  EXPECT_EQ(d.AskChoice("Printer", printers, 0), std::nullopt);
+  d.Finish();
+  EXPECT_NE(ui.Transcript().find("Printer (front-desk, PDF file)"), std::string::npos)
+      << ui.Transcript();
+}
+
 }  // namespace
