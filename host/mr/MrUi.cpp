@@ -76,7 +76,9 @@ const DialogControl* FindControl(const DialogTemplate& t, std::string_view which
   return nullptr;
 }
 
-bool IsField(ControlKind k) { return k == ControlKind::Edit || k == ControlKind::Check; }
+bool IsField(ControlKind k) {
+  return k == ControlKind::Edit || k == ControlKind::Check || k == ControlKind::Radio;
+}
 bool IsButton(ControlKind k) { return k == ControlKind::Button; }
 
 void Click(HWND hwnd, int id) {
@@ -362,6 +364,15 @@ bool TypeIntoField(HWND top, const UiAction& a, std::string& error) {
     Click(top, id);
     return true;
   }
+  if (c->kind == ControlKind::Radio) {
+    // A radio is chosen, never unchosen: a person picks another of its group.
+    const std::string v = Lower(a.text);
+    if (v != "1" && v != "yes" && v != "y" && v != "on" && v != "true")
+      return Fail(error, "a radio button takes yes (choose another of its group instead of no)");
+    CheckDlgButton(top, id, true);
+    Click(top, id);
+    return true;
+  }
   SetDlgItemTextW(top, id, a.text);
   SendMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), EN_CHANGE), 0);
   return true;
@@ -539,6 +550,17 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
           item.isCheck = c.kind == ControlKind::Check;
           item.label = headingOf(c.name);
           break;
+        case ControlKind::Radio: {
+          item.kind = UiWindowView::Item::Kind::Field;
+          item.name = c.name.empty() ? std::to_string(c.id) : c.name;
+          item.text = c.checked ? "Yes" : "No";
+          item.isCheck = true;
+          item.label = c.text;
+          // The group goes by the id of its first radio.
+          const std::vector<int> group = RadioGroupOf(*t, c.id);
+          item.radioGroup = group.empty() ? 0 : group.front();
+          break;
+        }
         case ControlKind::Button:
           item.kind = UiWindowView::Item::Kind::Button;
           item.text = c.text;

@@ -89,10 +89,13 @@ Json WindowJson(int id, const UiWindowView& v) {
   for (const UiWindowView::Item& item : v.items) {
     const char* k = item.kind == UiWindowView::Item::Kind::Button  ? "button"
                     : item.kind == UiWindowView::Item::Kind::Label ? "label"
+                    : item.radioGroup != 0                         ? "radio"
                     : item.isCheck                                 ? "check"
                                                                    : "field";
-    items.push_back({{"k", k}, {"id", item.id}, {"name", item.name}, {"label", item.label},
-                     {"text", item.text}, {"enabled", item.enabled}, {"default", item.isDefault}});
+    Json j{{"k", k}, {"id", item.id}, {"name", item.name}, {"label", item.label},
+           {"text", item.text}, {"enabled", item.enabled}, {"default", item.isDefault}};
+    if (item.radioGroup != 0) j["group"] = item.radioGroup;
+    items.push_back(std::move(j));
   }
   Json lists = Json::array();
   for (const UiWindowView::List& l : v.lists)

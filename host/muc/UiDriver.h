@@ -35,6 +35,7 @@ struct UiWindowView {
     bool enabled = true;
     bool isDefault = false;
     bool isCheck = false;   // Field: a check box ("Yes" or "No")
+    int radioGroup = 0;     // Field: a radio button of this group (isCheck too)
     std::string label{};    // Field: the heading its column has in the view, "" none
   };
   std::vector<Item> items;

@@ -71,6 +71,12 @@ DialogControl* FindControl(DialogRegistry& reg, HWND hwnd, int id) {
   return nullptr;
 }
 
+// The template of dialog `hwnd` while the caller holds the lock.
+const DialogTemplate* GetTemplateLocked(DialogRegistry& reg, HWND hwnd) {
+  auto it = reg.dialogs.find(hwnd);
+  return it == reg.dialogs.end() ? nullptr : &it->second.tmpl;
+}
+
 // The grid of list control `id` while the caller holds the lock; nullptr
 // when the dialog has no such list.
 ListState* FindList(DialogRegistry& reg, HWND hwnd, int id) {
@@ -111,7 +117,7 @@ LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 int FirstInputControl(const DialogTemplate& tmpl) {
   for (const DialogControl& c : tmpl.controls)
     if (c.enabled && (c.kind == ControlKind::Edit || c.kind == ControlKind::List ||
-                      c.kind == ControlKind::Check))
+                      c.kind == ControlKind::Check || c.kind == ControlKind::Radio))
       return c.id;
   return 0;
 }
@@ -220,16 +226,52 @@ bool CheckDlgButton(HWND dialog, int id, bool checked) {
   DialogRegistry& reg = Reg();
   std::lock_guard<std::mutex> lock(reg.mutex);
   DialogControl* c = FindControl(reg, dialog, id);
-  if (c == nullptr || c->kind != ControlKind::Check) return false;
-  c->checked = checked;
+  if (c == nullptr) return false;
+  if (c->kind == ControlKind::Check) {
+    c->checked = checked;
+    return true;
+  }
+  if (c->kind != ControlKind::Radio || !checked) return false;
+  for (int other : RadioGroupOf(*GetTemplateLocked(reg, dialog), id))
+    FindControl(reg, dialog, other)->checked = other == id;
   return true;
+}
+
+bool CheckRadioButton(HWND dialog, int first, int last, int id) {
+  {
+    DialogRegistry& reg = Reg();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    const DialogTemplate* t = GetTemplateLocked(reg, dialog);
+    if (t == nullptr) return false;
+    const std::vector<int> group = RadioGroupOf(*t, id);
+    auto at = [&group](int x) { return std::find(group.begin(), group.end(), x) - group.begin(); };
+    const auto from = at(first), to = at(last), pos = at(id);
+    if (from > pos || pos > to || to == static_cast<long>(group.size())) return false;
+  }
+  return CheckDlgButton(dialog, id, true);
+}
+
+std::vector<int> RadioGroupOf(const DialogTemplate& tmpl, int id) {
+  std::vector<int> group;
+  bool found = false;
+  for (const DialogControl& c : tmpl.controls) {
+    if (c.kind != ControlKind::Radio || c.groupStart) {
+      if (found) break;
+      group.clear();
+    }
+    if (c.kind != ControlKind::Radio) continue;
+    group.push_back(c.id);
+    found = found || c.id == id;
+  }
+  if (!found) group.clear();
+  return group;
 }
 
 bool IsDlgButtonChecked(HWND dialog, int id) {
   DialogRegistry& reg = Reg();
   std::lock_guard<std::mutex> lock(reg.mutex);
   DialogControl* c = FindControl(reg, dialog, id);
-  return c && c->kind == ControlKind::Check && c->checked;
+  return c && (c->kind == ControlKind::Check || c->kind == ControlKind::Radio) && c->checked;
 }
 
 void SetDlgListColumns(HWND dialog, int id, const std::vector<DlgListColumn>& columns) {

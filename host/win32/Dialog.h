@@ -20,7 +20,10 @@ using DLGPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
 // A modal dialog's result (EndDialog's value).
 using INT_PTR = intptr_t;
 
-enum class ControlKind { Button, Edit, Static, Check, List };
+// Radio buttons come in groups: a radio flagged `group` (or the first radio
+// after another kind of control) starts one, and it runs over the radios
+// that follow it; checking one unchecks the others of its group.
+enum class ControlKind { Button, Edit, Static, Check, Radio, List };
 struct DialogControl {
   int id = 0;
   ControlKind kind = ControlKind::Static;
@@ -28,7 +31,8 @@ struct DialogControl {
   std::string text;          // label, button text or the edit's value
   bool isDefault = false;    // the default button
   bool enabled = true;
-  bool checked = false;      // Check
+  bool checked = false;      // Check, Radio
+  bool groupStart = false;   // Radio: starts a group
 };
 struct DialogTemplate {
   int id = 0;
@@ -57,9 +61,17 @@ int GetDefaultDlgButton(HWND dialog);
 // Focus within a dialog (the control edit commands apply to).
 void SetDlgFocus(HWND dialog, int id);
 int GetDlgFocus(HWND dialog);
-// Check boxes.
+// Check boxes and radio buttons. Checking a radio button unchecks the others
+// of its group; a radio button cannot be unchecked on its own (false).
 bool CheckDlgButton(HWND dialog, int id, bool checked);
 bool IsDlgButtonChecked(HWND dialog, int id);
+// Checks `id` and unchecks the other radios of its group; `first` and `last`
+// are the ids of the group's ends, as in the template (false when `id` is
+// not a radio between them).
+bool CheckRadioButton(HWND dialog, int first, int last, int id);
+// The ids of the radio group `id` belongs to, in template order; empty
+// when `id` is not a radio.
+std::vector<int> RadioGroupOf(const DialogTemplate& tmpl, int id);
 
 // List controls: a grid of rows under column headings. Rows and columns
 // are the program's; a person selects rows (the dialog hears LBN_SELCHANGE

@@ -148,6 +148,7 @@ bool ParseKind(const std::string& word, ControlKind& kind) {
   static const std::pair<const char*, ControlKind> kinds[] = {
       {"button", ControlKind::Button}, {"edit", ControlKind::Edit},
       {"static", ControlKind::Static}, {"check", ControlKind::Check},
+      {"radio", ControlKind::Radio},
       {"list", ControlKind::List},
   };
   for (const auto& [name, k] : kinds)
@@ -162,7 +163,7 @@ bool ParseKind(const std::string& word, ControlKind& kind) {
 bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::string& error) {
   DialogControl c;
   if (w[0] != "control" || w.size() < 5) {
-    error = "expected: control ID KIND NAME \"Text\" [default|disabled|checked ...]";
+    error = "expected: control ID KIND NAME \"Text\" [default|disabled|checked|group ...]";
     return false;
   }
   if (!ParseId(w[1], c.id)) {
@@ -170,7 +171,7 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
     return false;
   }
   if (!ParseKind(w[2], c.kind)) {
-    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, list)";
+    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list)";
     return false;
   }
   c.name = w[3] == "-" ? std::string() : w[3];
@@ -180,8 +181,11 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
       c.isDefault = true;
     } else if (w[i] == "disabled") {
       c.enabled = false;
-    } else if (w[i] == "checked" && c.kind == ControlKind::Check) {
+    } else if (w[i] == "checked" &&
+               (c.kind == ControlKind::Check || c.kind == ControlKind::Radio)) {
       c.checked = true;
+    } else if (w[i] == "group" && c.kind == ControlKind::Radio) {
+      c.groupStart = true;
     } else {
       error = "flag '" + w[i] + "' does not fit a " + w[2] + " control";
       return false;
@@ -195,6 +199,19 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
     if (other.isDefault && c.isDefault) {
       error = "a second default button in dialog " + std::to_string(tmpl.id);
       return false;
+    }
+  }
+  if (c.kind == ControlKind::Radio) {
+    if (tmpl.controls.empty() || tmpl.controls.back().kind != ControlKind::Radio) c.groupStart = true;
+    // At most one radio of a group starts checked.
+    for (auto it = tmpl.controls.rbegin(); c.checked && it != tmpl.controls.rend() &&
+                                           it->kind == ControlKind::Radio && !c.groupStart;
+         ++it) {
+      if (it->checked) {
+        error = "a second checked radio in a group of dialog " + std::to_string(tmpl.id);
+        return false;
+      }
+      if (it->groupStart) break;
     }
   }
   tmpl.controls.push_back(std::move(c));

@@ -76,7 +76,7 @@ export class WindowView {
       const i = items[n];
       if (i.k === 'button') {
         buttons.push(this.makeButton(i));
-      } else if (i.k === 'check') {
+      } else if (i.k === 'check' || i.k === 'radio') {
         form.push(el('div', { class: 'pair check' }, this.makeCheck(i)));
       } else if (i.k === 'field') {
         const input = this.makeField(i);
@@ -123,7 +123,11 @@ export class WindowView {
   }
 
   makeCheck(i) {
-    const box = el('input', { type: 'checkbox', id: uid('c'), name: i.name || String(i.id),
+    // A radio button belongs to its group (by the id of the group's first);
+    // choosing one is all a person can do with it.
+    const radio = i.k === 'radio';
+    const box = el('input', { type: radio ? 'radio' : 'checkbox', id: uid('c'),
+                              name: radio ? `group-${i.group}` : i.name || String(i.id),
                               dataset: { fkey: itemKey(i) } });
     box.addEventListener('change', () => this.send(actions.check(i.name || String(i.id), box.checked)));
     const label = el('label', { for: box.id, text: i.label || nameLabel(i.name || String(i.id)) });
@@ -157,7 +161,7 @@ export class WindowView {
       const editing = n === document.activeElement && n.value !== n._sent;
       if (!editing) n.value = i.text;
       n._sent = i.text;
-    } else if (i.k === 'check') {
+    } else if (i.k === 'check' || i.k === 'radio') {
       n.checked = /^(yes|1|true|on|checked)$/i.test(i.text || '');
       n.disabled = i.enabled === false;
     } else if (i.k === 'button') {
@@ -258,7 +262,7 @@ export class WindowView {
       e.focus({ preventScroll: false });
       return;
     }
-    const field = [...this.form.querySelectorAll('.field, input[type=checkbox]')]
+    const field = [...this.form.querySelectorAll('.field, input[type=checkbox], input[type=radio]')]
       .find((f) => !f.readOnly && !f.disabled);
     const list = this.lists[0] && this.lists[0].opts.interactive && this.lists[0].rows.length ? this.lists[0].table : null;
     const search = this.type === 'lister' && this.lists[0] ? this.lists[0].thead.querySelector('input') : null;
@@ -268,7 +272,7 @@ export class WindowView {
     if (target === this.title) this.title.tabIndex = -1;
     target.focus();
     // A window's first field starts selected, so typing replaces it.
-    if (target === field && field.select && field.type !== 'checkbox') field.select();
+    if (target === field && field.select && field.type !== 'checkbox' && field.type !== 'radio') field.select();
   }
 
   // The enabled button whose key letter is `letter`, or null.

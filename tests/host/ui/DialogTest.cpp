@@ -34,6 +34,9 @@ TEST(DialogResources, BrokenFileIsReportedOnceAndLoadsNothing) {
        "a second default button"},
       {"dialog 1 \"A\"\n  control 1 edit a \"A\" default\n", "'default' does not fit a edit"},
       {"dialog 1 \"A\"\n  control 1 edit a\n", "line 4: expected: control ID KIND NAME"},
+      {"dialog 1 \"A\"\n  control 1 radio a \"A\" checked\n  control 2 radio b \"B\" checked\n",
+       "line 5: a second checked radio"},
+      {"dialog 1 \"A\"\n  control 1 edit a \"A\" group\n", "'group' does not fit a edit"},
       {"dialog 0 \"A\"\n", "line 3: expected: dialog ID"},
       {"dialog 9 \"Again\"\n", "line 3: dialog 9 defined twice"},
       {"dialog 1 \"A\n", "line 3: missing closing quote"},
@@ -138,6 +141,45 @@ DialogTemplate TwoFields(const char* caption) {
   add(12, ControlKind::Edit, "author", "");
   add(100, ControlKind::Button, "keep", "Keep");
   return t;
+}
+
+// Two groups side by side (the second flagged), and one after a field:
+// choosing a radio unchecks only its own group.
+TEST(Dialog, RadioButtonsChooseOneOfTheirGroup) {
+  TestResources resources("Radios",
+                          "dialog 7 \"Print\"\n"
+                          "  control 1 radio windows \"Windows\" checked\n"
+                          "  control 2 radio port \"Port\"\n"
+                          "  control 3 radio com1 \"COM1\" group\n"
+                          "  control 4 radio lpt1 \"LPT1\" checked\n"
+                          "  control 5 edit chars \"\"\n"
+                          "  control 6 radio a \"A\" checked\n"
+                          "  control 7 radio b \"B\"\n");
+  std::optional<DialogTemplate> t = LoadDialogTemplate(resources.res(), 7);
+  ASSERT_TRUE(t);
+  EXPECT_EQ(RadioGroupOf(*t, 2), (std::vector<int>{1, 2}));
+  EXPECT_EQ(RadioGroupOf(*t, 3), (std::vector<int>{3, 4}));
+  EXPECT_EQ(RadioGroupOf(*t, 7), (std::vector<int>{6, 7}));
+  EXPECT_TRUE(RadioGroupOf(*t, 5).empty());
+
+  HWND d = CreateDialogIndirectParamW(*t, nullptr, NoProc, 0);
+  ASSERT_TRUE(d);
+  auto checked = [d] {
+    std::string s;
+    for (int id = 1; id <= 7; ++id) s += IsDlgButtonChecked(d, id) ? '1' : '0';
+    return s;
+  };
+  EXPECT_EQ(checked(), "1001010");
+  EXPECT_TRUE(CheckDlgButton(d, 2, true));
+  EXPECT_EQ(checked(), "0101010");
+  EXPECT_FALSE(CheckDlgButton(d, 2, false));   // unchecked only by choosing another
+  EXPECT_TRUE(CheckRadioButton(d, 3, 4, 3));
+  EXPECT_EQ(checked(), "0110010");
+  EXPECT_FALSE(CheckRadioButton(d, 3, 4, 7));   // not in that group
+  EXPECT_FALSE(CheckRadioButton(d, 1, 2, 5));   // not a radio
+  EXPECT_TRUE(CheckDlgButton(d, 7, true));
+  EXPECT_EQ(checked(), "0110001");
+  DestroyWindow(d);
 }
 
 TEST(Dialog, ProcedureFirstThenTheDefaultClosesOnCancel) {
