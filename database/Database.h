@@ -138,6 +138,12 @@ std::vector<std::string> Database_HostServicesMigration();
 std::vector<std::string> Database_PoWindowsMigration();
 // Migration 9: the activity windows and the approval list.
 std::vector<std::string> Database_ActivityWindowsMigration();
+// Migration 10: workslip batches' print locks.
+std::vector<std::string> Database_WorkslipsMigration();
+// Migration 11: what printed purchase orders read.
+std::vector<std::string> Database_PoPrintMigration();
+// Migration 12: the claims review.
+std::vector<std::string> Database_ClaimsMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);

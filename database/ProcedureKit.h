@@ -68,5 +68,7 @@ void RegisterPoProcedures();
 void RegisterStatementProcedures();
 void RegisterVendorProcedures();
 void RegisterBudgetProcedures();
+void RegisterPrintProcedures();
+void RegisterClaimProcedures();
 
 }  // namespace dbproc

@@ -146,4 +146,6 @@ void Database_RegisterLibraryProcedures() {
   dbproc::RegisterStatementProcedures();
   dbproc::RegisterVendorProcedures();
   dbproc::RegisterBudgetProcedures();
+  dbproc::RegisterPrintProcedures();
+  dbproc::RegisterClaimProcedures();
 }

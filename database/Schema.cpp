@@ -214,6 +214,9 @@ std::vector<Migration>& Migrations() {
       Migration{7, Database_HostServicesMigration()},
       Migration{8, Database_PoWindowsMigration()},
       Migration{9, Database_ActivityWindowsMigration()},
+      Migration{10, Database_WorkslipsMigration()},
+      Migration{11, Database_PoPrintMigration()},
+      Migration{12, Database_ClaimsMigration()},
   };
   return list;
 }

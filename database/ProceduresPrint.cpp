@@ -1,0 +1,7 @@
+#include "database/ProcedureKit.h"
+
+namespace dbproc {
+
+void RegisterPrintProcedures() {}
+
+}  // namespace dbproc

@@ -1,0 +1,3 @@
+#include "database/Database.h"
+
+std::vector<std::string> Database_ClaimsMigration() { return {}; }
