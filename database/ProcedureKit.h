@@ -2,8 +2,11 @@
 // the argument list, running statements into result sets, typing the
 // columns a statement computes, and exact money arithmetic in SQL.
 //
-// Every procedure here reads only: it runs on the caller's connection inside
-// the caller's transaction, so it sees the caller's uncommitted rows.
+// Every procedure runs on the caller's connection inside the caller's
+// transaction, so it sees the caller's uncommitted rows. Most only read; the
+// marking procedures of printing (print_po_update_db,
+// print_change_po_update_db, print_claim_update_db) write, and their writes
+// stand or fall with the caller's transaction.
 #pragma once
 
 #include <cstdint>

@@ -30,6 +30,30 @@ if ((${#missing[@]})); then
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  updated=1
+fi
+
+# The printing tests start a CUPS scheduler of their own on loopback: the
+# program only, without its recommends (discovery daemons), and with the
+# machine's printing service left stopped (a policy-rc.d that denies every
+# start while it installs, unless the machine has one already).
+if ! dpkg-query -W -f='${Status}' cups-daemon 2>/dev/null | grep -q 'install ok installed'; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  [ -n "${updated:-}" ] || $SUDO apt-get update -qq
+  policy=/usr/sbin/policy-rc.d
+  own_policy=""
+  if [ ! -e "$policy" ]; then
+    own_policy=1
+    trap '$SUDO rm -f "$policy"' EXIT
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee "$policy" >/dev/null
+    $SUDO chmod 755 "$policy"
+  fi
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends cups-daemon
+  if [ -n "$own_policy" ]; then
+    $SUDO rm -f "$policy"
+    trap - EXIT
+  fi
 fi
 
 # playwright-core, at the version the lock file holds, for the browser tests.

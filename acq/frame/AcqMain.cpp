@@ -19,6 +19,10 @@
 #include "acq/po/AcqPo.h"
 #include "acq/po/AcqPoAct.h"
 #include "acq/po/AcqPoApp.h"
+#include "acq/print/AcqPPrint.h"
+#include "acq/print/AcqWrkBatch.h"
+#include "acq/print/AcqWrkOptions.h"
+#include "acq/renewal/AcqClaim.h"
 #include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
@@ -268,6 +272,8 @@ void RunReportList(const Command&, HWND) {}
 
 void RunFind(const Command& c, HWND) { AcqFind::OpenFindWindow(static_cast<AcqFind::FindKind>(c.arg)); }
 void RunParameters(const Command&, HWND) { AcqParam::OpenParameters(); }
+void RunWorkslipOptions(const Command&, HWND) { AcqWrkOptions::OpenOptions(PwMucBase_hwndClient); }
+void RunWorkslipBatches(const Command&, HWND) { AcqWrkBatch::OpenBatches(); }
 
 // Undo order starts from a list of POs (the PO find window or a list of
 // POs; a PO line find window lists lines): elsewhere it does nothing.
@@ -285,6 +291,12 @@ void RunPosOfStatement(const Command&, HWND) { AcqList::ListPosOfActiveStatement
 void RunNewPoForVendor(const Command&, HWND) { AcqPo::NewPoForVendor(); }
 void RunNewPo(const Command&, HWND) { AcqPo::NewPo(); }
 void RunApprovalList(const Command&, HWND) { AcqPoApp::OpenApprovalList(); }
+void RunClaimsReview(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqClaim::OpenClaimsReview();
+}
+void RunPrintClaims(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqClaim::PrintClaims(PwMucBase_hwndClient);
+}
 void RunLinesOfPoWindow(const Command&, HWND) { AcqList::ListLinesOfPoWindow(Active()); }
 void RunLinesOfActive(const Command&, HWND) { AcqList::ListLinesOfActive(Active()); }
 
@@ -303,6 +315,8 @@ void RunLineActivity(const Command& c, HWND) {
   AcqPo::RunActivityOnLines(kind, lines);
 }
 void RunStatementsOfActive(const Command&, HWND) { AcqList::ListStatementsOfActive(Active()); }
+void RunPrintPos(const Command& c, HWND) { if (Granted(c.privilege)) AcqPPrint::RunPrintPos(Active()); }
+void RunPrintDraftPos(const Command& c, HWND) { if (Granted(c.privilege)) AcqPPrint::RunPrintDraftPos(Active()); }
 void RunListForActive(const Command&, HWND) { AcqList::ListForActive(Active()); }
 
 using AcqSecurity::AcqPrivilege;
@@ -354,14 +368,14 @@ const Command kCommands[] = {
     {155, "PO Line Approval", RunApprovalList},
     {156, "EDIFACT Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
     {157, "BISAC Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
-    {158, "Print POs", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
-    {159, "Print Draft POs", RunNotBuilt, 0, Acq(AcqSecurity::poDraft)},
+    {158, "Print POs", RunPrintPos, 0, Acq(AcqSecurity::poPross)},
+    {159, "Print Draft POs", RunPrintDraftPos, 0, Acq(AcqSecurity::poDraft)},
     {160, "PO Lines", RunLinesOfPoWindow},
     {161, "Cancel PO", RunPlaceholder},
     {162, "Renewal Candidates", RunNotBuilt, 0, Acq(AcqSecurity::poRenew)},
     {163, "Set Renewal Orders", RunNotBuilt, 0, Acq(AcqSecurity::poSetRw)},
     {164, "EDIFACT Order Responses", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
-    {170, "Workslip Batches", RunNotBuilt},
+    {170, "Workslip Batches", RunWorkslipBatches},
     {171, "PO Line List", RunLinesOfActive},
     {172, "Approve PO Lines", RunLineActivity, kApprove},
     {173, "Receive", RunLineActivity, kReceive},
@@ -412,14 +426,14 @@ const Command kCommands[] = {
     {264, "Budget Hierarchy Manager", RunNotBuilt, 0, Man(AcqSecurity::useBHM)},
     {281, "Budget Hierarchy Manager", RunNotBuilt, 0, Man(AcqSecurity::useBHM)},
     {268, "Budget Hierarchy Report", RunNotBuilt},
-    {271, "Claims Review", RunNotBuilt, 0, Acq(AcqSecurity::clmRev)},
-    {272, "Print Claims", RunNotBuilt, 0, Acq(AcqSecurity::clmPrt)},
+    {271, "Claims Review", RunClaimsReview, 0, Acq(AcqSecurity::clmRev)},
+    {272, "Print Claims", RunPrintClaims, 0, Acq(AcqSecurity::clmPrt)},
     {282, "Budget Status Report", RunNotBuilt, 0, Man(AcqSecurity::rptBSR)},
     {283, "Budget Codes Report", RunNotBuilt, 0, Man(AcqSecurity::rptTB)},
     {284, "PO Lines by Vendor Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
     {285, "Vendor Contracts Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
     {291, "Acquisitions Parameters", RunParameters},  // apEdit asked by the editor
-    {292, "Workslip Printer Options", RunNotBuilt},
+    {292, "Workslip Printer Options", RunWorkslipOptions},
     {310, "Outstanding Payables", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
     {320, "Cheque Runs", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
     {330, "Cheque Updates", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},

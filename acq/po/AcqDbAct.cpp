@@ -23,6 +23,7 @@
 #include "acq/db/AcqDbNames.h"
 #include "acq/frame/AcqBase.h"
 #include "acq/po/AcqDbStat.h"
+#include "acq/print/AcqWrkBatch.h"
 #include "host/muc/MucTools.h"
 #include "host/sys/LbStr.h"
 #include "host/sys/RunTime.h"
@@ -476,6 +477,7 @@ class ActivityPass {
   bool Run(bool applyMoney) {
     return ReadHeader() && ReadBefore() && UpdateHeader() && UpdateLine() && UpdateItems() &&
            WriteHistoryRows() && MoveMoney() && LogStatistics() &&
+           (!Receives() || AcqWrkBatch::ReceiptInTransaction(items_)) &&
            (!applyMoney || !MovesMoney(activity_) ||
             budget::ApplyBudgetUpdate(list_, moves_, po_, lineNo_, header_));
   }
@@ -1386,8 +1388,11 @@ bool RunActivity(Activity activity, BktHandle items, const ActivityEntry& entere
     return ActivityPass(activity, items, entry, now, {}, list.get(), moves, *header, *line)
         .Run(true);
   };
-  return AcqDbBase::SaveWithReportedRetry(kMaxRetries, steps, {items, *header, *line},
-                                          ConfirmAgain(list.get()));
+  const bool committed = AcqDbBase::SaveWithReportedRetry(
+      kMaxRetries, steps, {items, *header, *line}, ConfirmAgain(list.get()));
+  if (committed && (activity == Activity::Receive || activity == Activity::ReceiveInvoice))
+    AcqWrkBatch::ReceiptCommitted(items);
+  return committed;
 }
 
 bool ActivitySteps(Activity activity, BktHandle items, const ActivityEntry& entered,

@@ -23,6 +23,7 @@
 #include "acq/po/AcqPoAct.h"
 #include "acq/po/AcqPoApp.h"
 #include "acq/po/AcqPoParts.h"
+#include "acq/print/AcqWrkslip.h"
 #include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
@@ -50,6 +51,7 @@ enum Button : int {
   kHeader = 1401, kNewLine = 1402, kEditLine = 1403, kDeleteLine = 1404,
   kApprove = 1411, kReceive = 1412, kInvoice = 1413, kSupInvoice = 1414, kCredit = 1415,
   kRefund = 1416, kCancelItems = 1417, kBackOrder = 1418, kDistribute = 1419,
+  kWorkslip = 1420,
 };
 
 // The activity each activity button starts.
@@ -341,6 +343,22 @@ void DeleteLineOf(PoWindow& w) {
   if (DeleteLine(hwnd, po, w.number, line)) LineChanged(po, line);
 }
 
+// One selected line is shown as its workslip; several are printed.
+void WorkslipOf(const PoWindow& w) {
+  const std::set<int16_t> selected = SelectedLineNumbers(w);
+  if (selected.empty()) {
+    Tell(w.hwnd, kMsgSelectLines, MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  std::vector<AcqWrkslip::Slip> slips;
+  for (int16_t line : selected) slips.push_back(AcqWrkslip::Slip{w.po, line, {}});
+  if (slips.size() == 1) {
+    AcqWrkslip::Display(w.hwnd, slips.front(), AcqWrkslip::Source::Order);
+  } else {
+    (void)AcqWrkslip::Print(w.hwnd, slips, AcqWrkslip::Source::Order);
+  }
+}
+
 LRESULT MenuState(PoWindow& w, unsigned command) {
   MucTools_SetCurrKtView(w.hwnd);
   switch (command) {
@@ -394,6 +412,7 @@ LRESULT PoDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
           if (int16_t line = SingleSelectedLine(*w); line != 0) OpenLine(w->po, w->number, line);
           return TRUE;
         case kDeleteLine: DeleteLineOf(*w); return TRUE;
+        case kWorkslip: WorkslipOf(*w); return TRUE;
         default: break;
       }
       break;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/win32/Win32.h"
@@ -34,6 +36,36 @@ PrintResult Print(HWND owner, const std::vector<Slip>& slips, Source source);
 
 // "Workslip Display": `slip` as it prints, with Print.
 void Display(HWND owner, const Slip& slip, Source source);
+
+// ---- a workslip's text, as Print lays it out ----------------------------------------------
+
+// One labelled value; `wraps` for the long ones (title, author, notes).
+struct SlipField {
+  std::string label;
+  std::string value;
+  bool wraps = false;
+};
+// Where the copies go: the distinct items of one location and collection.
+struct SlipDistribution {
+  std::string location;
+  std::string collection;
+  int quantity = 0;
+};
+struct SlipContent {
+  std::vector<SlipField> fields;              // in print order
+  std::vector<SlipDistribution> distribution; // in the order of the items
+};
+
+// Reads `slip` from the view of `source` (dated today). `found` false when
+// the view has no row for it (every item cancelled, or none received).
+// False on a database failure, which is shown.
+[[nodiscard]] bool LoadContent(const Slip& slip, Source source, SlipContent& out, bool& found);
+
+// The text lines of one workslip on a port printer of `charsPerLine`
+// characters: `title` centred, a rule of "-", "Label: value" lines, the
+// distribution (columns two blanks apart) and a closing rule of "=".
+std::vector<std::string> PortLines(const SlipContent& content, std::string_view title,
+                                   int charsPerLine);
 
 void Initialize();
 void Terminate();

@@ -56,7 +56,8 @@ struct UiWindowView {
   std::vector<List> lists;
 };
 // The view as transcript lines: `window "Caption" (kind)`, then indented
-// `field name = value` (read-only ones marked), `button ID "Text"`
+// `field name = value` (read-only ones marked), `radio name (*) "Text"`
+// for a radio button (`( )` for those of its group not chosen), `button ID "Text"`
 // [default] [disabled], `label "Text"`, `columns | heading | ...` and
 // `row N | cell | ...` with `*` after N for a selected row and the mark
 // in parentheses after that (`row 2* (deleted) | ...`); further lists

@@ -49,6 +49,13 @@ std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
   for (const UiWindowView::Item& item : view.items) {
     switch (item.kind) {
       case UiWindowView::Item::Kind::Field:
+        // A radio button reads as the choice it is, its text beside it;
+        // `(*)` marks the one of its group that is chosen.
+        if (item.radioGroup != 0) {
+          lines.push_back("  radio " + item.name + (item.text == "Yes" ? " (*) " : " ( ) ") +
+                          Ui_Quote(item.label) + (item.enabled ? "" : " (read-only)"));
+          break;
+        }
         lines.push_back("  field " + item.name + " = " + Plain(item.text) +
                         (item.enabled ? "" : " (read-only)"));
         break;

@@ -35,6 +35,13 @@ struct MucPrintJob {
   // Every page laid out so far; the last one takes new lines while open.
   std::vector<PrintPage> pages;
   bool pageOpen = false;
+  // The documents of the job by their first page (index in `pages`,
+  // ascending) and the title their page headers show; a document runs to
+  // the next one's first page. Pages before the first are the job's own.
+  struct Document { size_t first; std::string title; };
+  std::vector<Document> documents;
+  // The line each new page of the current document starts with; none when empty.
+  PrintLine runningHeading;
   std::string error;
   std::string outputPath;
 };
@@ -56,11 +63,17 @@ MucPrintCode CheckStarted(MucPrintJob* job) {
   return MUCPRINT_OK;
 }
 
+// Opens a new page, with the running heading at its top.
+void NewPage(MucPrintJob* job) {
+  job->pages.emplace_back();
+  job->pageOpen = true;
+  if (!job->runningHeading.empty() && job->linesPerPage > 1)
+    job->pages.back().lines.push_back(job->runningHeading);
+}
+
 void AddLine(MucPrintJob* job, PrintLine line) {
-  if (!job->pageOpen || static_cast<int>(job->pages.back().lines.size()) >= job->linesPerPage) {
-    job->pages.emplace_back();
-    job->pageOpen = true;
-  }
+  if (!job->pageOpen || static_cast<int>(job->pages.back().lines.size()) >= job->linesPerPage)
+    NewPage(job);
   job->pages.back().lines.push_back(std::move(line));
 }
 
@@ -309,6 +322,62 @@ MucPrintCode MucPrint_PrintWrapTmp(HPRINTER job, std::string_view text, MucPrint
   return MUCPRINT_OK;
 }
 
+MucPrintCode MucPrint_PrintWrapCells(HPRINTER job, const std::vector<MucPrintCell>& cells,
+                                     int* lines) {
+  if (lines) *lines = 0;
+  if (MucPrintCode code = CheckStarted(job); code != MUCPRINT_OK) return code;
+  std::vector<std::vector<std::string>> wrapped(cells.size());
+  size_t height = 1;
+  for (size_t c = 0; c < cells.size(); ++c) {
+    const MucPrintCell& cell = cells[c];
+    if (cell.fromPermille < 0 || cell.toPermille > 1000 || cell.fromPermille >= cell.toPermille)
+      return Fail(job, MUCPRINT_BAD_CALL, "a column lies outside the printable width");
+    const double width =
+        job->canvas->ContentWidth() * (cell.toPermille - cell.fromPermille) / 1000.0;
+    if (!job->canvas->WrapWithin(cell.text, cell.style, width, wrapped[c]))
+      return Fail(job, MUCPRINT_FONT_TOO_LARGE, "a character is wider than its column");
+    height = std::max(height, wrapped[c].size());
+  }
+  const int rows = static_cast<int>(height);
+  if (rows <= job->linesPerPage && MucPrint_LinesLeft(job) < rows) job->pageOpen = false;
+  for (size_t n = 0; n < height; ++n) {
+    PrintLine line;
+    for (size_t c = 0; c < cells.size(); ++c) {
+      if (n >= wrapped[c].size()) continue;
+      MucPrintCell piece = cells[c];
+      piece.text = std::move(wrapped[c][n]);
+      line.push_back(std::move(piece));
+    }
+    AddLine(job, std::move(line));
+  }
+  if (lines) *lines = rows;
+  return MUCPRINT_OK;
+}
+
+MucPrintCode MucPrint_StartDocument(HPRINTER job, std::string_view title) {
+  if (MucPrintCode code = CheckStarted(job); code != MUCPRINT_OK) return code;
+  // A page started and still empty belongs to the new document.
+  if (job->pageOpen && !job->pages.back().lines.empty()) job->pageOpen = false;
+  job->runningHeading.clear();
+  const size_t first = job->pageOpen ? job->pages.size() - 1 : job->pages.size();
+  std::string shown(title.empty() ? std::string_view(job->title) : title);
+  // A document without a page gives way to the one that follows it.
+  if (!job->documents.empty() && job->documents.back().first == first)
+    job->documents.back().title = std::move(shown);
+  else
+    job->documents.push_back({first, std::move(shown)});
+  return MUCPRINT_OK;
+}
+
+MucPrintCode MucPrint_SetRunningHeading(HPRINTER job, const std::vector<MucPrintCell>& cells) {
+  if (MucPrintCode code = CheckStarted(job); code != MUCPRINT_OK) return code;
+  for (const MucPrintCell& cell : cells)
+    if (cell.fromPermille < 0 || cell.toPermille > 1000 || cell.fromPermille >= cell.toPermille)
+      return Fail(job, MUCPRINT_BAD_CALL, "a column lies outside the printable width");
+  job->runningHeading = cells;
+  return MUCPRINT_OK;
+}
+
 MucPrintCode MucPrint_PrintRule(HPRINTER job, char fill) {
   if (MucPrintCode code = CheckStarted(job); code != MUCPRINT_OK) return code;
   const double one = job->canvas->TextWidth(std::string(1, fill), MUCPRINT_REGULAR);
@@ -343,10 +412,20 @@ MucPrintCode MucPrint_EndPrint(HPRINTER job) {
   job->state = MucPrintJob::State::Ended;
   if (job->pages.empty()) job->pages.emplace_back();
   const size_t total = job->pages.size();
+  size_t first = 0;                       // the first page of page i's document
+  const std::string* title = &job->title;  // and the title of its headers
+  size_t next = 0;                        // index in documents of the following one
   for (size_t i = 0; i < total; ++i) {
-    const std::string numbering = job->pageWord + " " + std::to_string(i + 1) + " " +
-                                  job->ofWord + " " + std::to_string(total);
-    job->canvas->DrawPage(job->title, numbering, job->pages[i]);
+    while (next < job->documents.size() && job->documents[next].first <= i) {
+      first = job->documents[next].first;
+      title = &job->documents[next].title;
+      ++next;
+    }
+    const size_t end = next < job->documents.size()
+                           ? std::min(job->documents[next].first, total) : total;
+    const std::string numbering = job->pageWord + " " + std::to_string(i - first + 1) + " " +
+                                  job->ofWord + " " + std::to_string(end - first);
+    job->canvas->DrawPage(*title, numbering, job->pages[i]);
   }
   std::string pdf, why;
   const bool made = job->canvas->Finish(pdf, &why);
@@ -360,7 +439,8 @@ MucPrintCode MucPrint_EndPrint(HPRINTER job) {
       return Fail(job, MUCPRINT_NOT_WRITTEN, "Cannot write the PDF file " + why);
     job->outputPath = path;
     job->error.clear();
-    MucTools_FileWritten(path, job->title);
+    // Announced by the file's own name, so that a browser knows it is a PDF.
+    MucTools_FileWritten(path, path.substr(path.rfind('/') + 1));
     return MUCPRINT_OK;
   }
   if (!print_internal::CupsSendPdf(job->printer, job->title, pdf, job->setup.copies, &why))

@@ -110,6 +110,29 @@ void MucPrint_SetPageWords(HPRINTER job, std::string_view page, std::string_view
 [[nodiscard]] MucPrintCode MucPrint_PrintWrapTmp(HPRINTER job, std::string_view text,
                                                  MucPrintAlign align, MucPrintStyle style,
                                                  int* lines);
+// Prints one row of `cells` with each cell's text wrapped within its own
+// column (at word boundaries, as MucPrint_PrintWrapTmp does, measured with
+// the fonts it is drawn in): the row takes as many lines as its tallest
+// cell, the other cells blank below their text. A row that fits on a page
+// but not on what is left of this one starts a new page, so a row is never
+// split when it need not be. `*lines` gets the lines it took.
+// MUCPRINT_FONT_TOO_LARGE, nothing printed, when a single character is
+// wider than its column.
+[[nodiscard]] MucPrintCode MucPrint_PrintWrapCells(HPRINTER job,
+                                                   const std::vector<MucPrintCell>& cells,
+                                                   int* lines);
+// Starts a new document within the job (a purchase order among several):
+// the next line starts a new page, and from it on "Page n of m" counts the
+// pages of this document alone, up to the next call, and the header of
+// its pages shows `title` (the job's title when empty). Without a call the
+// whole job is one document.
+[[nodiscard]] MucPrintCode MucPrint_StartDocument(HPRINTER job, std::string_view title = {});
+// From now on, every page of the current document that a line opens (one
+// that no longer fits, or the first after MucPrint_EndPage) starts with the
+// line `cells`: the column headings of a table that runs over pages. Empty
+// `cells` stop it, and so does MucPrint_StartDocument.
+[[nodiscard]] MucPrintCode MucPrint_SetRunningHeading(HPRINTER job,
+                                                      const std::vector<MucPrintCell>& cells);
 // A line of `fill` repeated across the printable width.
 [[nodiscard]] MucPrintCode MucPrint_PrintRule(HPRINTER job, char fill);
 // Lines still free on the current page (all of a page's lines when none

@@ -131,8 +131,16 @@ std::unique_ptr<PdfCanvas> PdfCanvas::Create(const PageGeometry& geometry,
 }
 
 bool PdfCanvas::Wrap(std::string_view text, MucPrintStyle style, std::vector<std::string>& out) {
+  return WrapWithin(text, style, impl_->geometry.contentWidthPt, out);
+}
+
+double PdfCanvas::ContentWidth() const { return impl_->geometry.contentWidthPt; }
+
+bool PdfCanvas::WrapWithin(std::string_view text, MucPrintStyle style, double widthPt,
+                           std::vector<std::string>& out) {
   out.clear();
-  const int width = ToPango(impl_->geometry.contentWidthPt);
+  const int width = ToPango(widthPt);
+  if (width <= 0) return false;
   LayoutPtr layout = impl_->Layout(text, style);
   pango_layout_set_width(layout.get(), width);
   pango_layout_set_wrap(layout.get(), PANGO_WRAP_WORD_CHAR);

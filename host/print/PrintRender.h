@@ -46,6 +46,11 @@ class PdfCanvas {
   // in `text` starts a new line. False when a single character is wider
   // than the line (`out` then unspecified).
   bool Wrap(std::string_view text, MucPrintStyle style, std::vector<std::string>& out);
+  // The same within `widthPt` points (a column) instead of the printable width.
+  bool WrapWithin(std::string_view text, MucPrintStyle style, double widthPt,
+                  std::vector<std::string>& out);
+  // The printable width in points.
+  double ContentWidth() const;
   // The width of `text` on one line, in points.
   double TextWidth(std::string_view text, MucPrintStyle style);
   // Draws one page: header with `title` and `numbering`, then `page`.

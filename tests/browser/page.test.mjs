@@ -4,7 +4,7 @@
 // $ACQ_ARTIFACTS_DIR (default /tmp/acq-browser-artifacts).
 
 import assert from 'node:assert/strict';
-import { editor, launch, lister, openPage, opened, screen, shot } from './lib/fake.mjs';
+import { editor, launch, lister, openPage, opened, printDialog, screen, shot } from './lib/fake.mjs';
 
 const cases = [];
 const test = (name, fn) => cases.push({ name, fn });
@@ -381,6 +381,50 @@ test('a long list is drawn once; a new selection reuses its rows', async (browse
   await page.locator('tr.deleted').waitFor();
   assert.equal(await page.locator('tbody tr').count(), 3);
   assert.equal(await page.locator('tr.marked').count(), 1);
+});
+
+test('radio buttons: one choice per group, choosing one sends field NAME yes', async (browser) => {
+  const { page, fake } = await withScreen(browser, screen([printDialog(5)]));
+  const radio = (label) => page.getByRole('radio', { name: label, exact: true });
+  const form = ['Negotiable Purchase Order', 'Draft Purchase Order', 'Cancellation Notice'];
+  const paper = ['A4', 'Letter'];
+  // Radio inputs, one group (one name) for each group of the frame's, the
+  // frame's choice checked; a check box stays a check box.
+  assert.equal(await page.getByRole('radio').count(), 5);
+  assert.equal(await page.getByRole('checkbox', { name: 'Urgent' }).count(), 1);
+  const names = async (labels) => new Set(await Promise.all(labels.map((l) => radio(l).getAttribute('name'))));
+  const formNames = await names(form);
+  const paperNames = await names(paper);
+  assert.equal(formNames.size, 1);
+  assert.equal(paperNames.size, 1);
+  assert.notDeepEqual(formNames, paperNames);
+  const checked = async () => Promise.all([...form, ...paper].map((l) => radio(l).isChecked()));
+  assert.deepEqual(await checked(), [true, false, false, false, true]);
+  assert.equal(await radio('Cancellation Notice').isDisabled(), true);
+
+  // Choosing one sends it; the frame's answer checks it and clears the rest
+  // of its group only.
+  let from = fake.sent.length;
+  await page.getByText('Draft Purchase Order').click();
+  await fake.waitSent(from + 1);
+  assert.deepEqual(fake.actionsSince(from), ['field draft yes @5']);
+  await page.waitForFunction(() => document.querySelector('input[type=radio]:checked')
+    ?.labels[0]?.textContent === 'Draft Purchase Order');
+  assert.deepEqual(await checked(), [false, true, false, false, true]);
+  await shot(page, 'radio-dialog');
+
+  // The chosen one again, and the disabled one, send nothing; the arrow
+  // keys move the choice within the group, as a browser's radios do.
+  from = fake.sent.length;
+  await radio('Draft Purchase Order').click();
+  await radio('Cancellation Notice').click({ force: true });
+  await radio('Letter').focus();
+  await page.keyboard.press('ArrowUp');
+  await fake.waitSent(from + 1);
+  assert.deepEqual(fake.actionsSince(from), ['field a4 yes @5']);
+  await page.waitForFunction(() => [...document.querySelectorAll('input[type=radio]:checked')]
+    .some((r) => r.labels[0]?.textContent === 'A4'));
+  assert.deepEqual(await checked(), [false, true, false, true, false]);
 });
 
 async function main() {

@@ -162,6 +162,9 @@ const Scenario kScenarios[] = {
      "Wild Places: Nature Documentary Collection"},
     {"crash", "", "", ""},
     {"forged", "", "", ""},
+    // A draft marks nothing: no printed or order date on PO-2026-0003.
+    {"print", "",
+     "select count(printed_date), count(order_date) from po_line_item where \"po#\" = 3", "0|0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, Browser, testing::ValuesIn(kScenarios),

@@ -58,10 +58,10 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       // New POs (151, 165) open windows that wait for a person: PoWindow tests.
       {166, Soon("PO Templates")}, {169, Soon("PO Template")},
       {155, Opens("PO Line Approval")}, {156, Soon("EDIFACT Orders")},
-      {157, Soon("BISAC Orders")}, {158, Soon("Print POs")}, {159, Soon("Print Draft POs")},
+      {157, Soon("BISAC Orders")}, {158, ""}, {159, ""},  // print the selected POs: none
       {162, Soon("Renewal Candidates")},
       {163, Soon("Set Renewal Orders")}, {164, Soon("EDIFACT Order Responses")},
-      {170, Soon("Workslip Batches")},
+      {170, Opens("Workslip Batches")},
       // Line lists and activities act on the lines of an open PO window, line
       // list or PO line find window; none is open.
       {160, ""}, {171, ""}, {172, ""}, {173, ""}, {174, ""}, {175, ""}, {176, Soon("Create Items")}, {178, Soon("Create Copies")},
@@ -82,10 +82,11 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       {263, Soon("Accounts")}, {265, Soon("Account Years")}, {266, Soon("Reassign Budget")},
       {267, Soon("Transfer Unspent")}, {264, Soon("Budget Hierarchy Manager")},
       {281, Soon("Budget Hierarchy Manager")}, {268, Soon("Budget Hierarchy Report")},
-      {271, Soon("Claims Review")}, {272, Soon("Print Claims")},
+      // Print Claims (272) asks for a printer: ClaimsReviewTest runs it.
+      {271, Opens("Claims Review")},
       {282, Soon("Budget Status Report")}, {283, Soon("Budget Codes Report")},
       {284, Soon("PO Lines by Vendor Report")}, {285, Soon("Vendor Contracts Report")},
-      {292, Soon("Workslip Printer Options")},
+      // Workslip Printer Options (292) waits for a person: WorkslipTest runs it.
       {310, Soon("Outstanding Payables")}, {320, Soon("Cheque Runs")},
       {330, Soon("Cheque Updates")}, {340, Soon("Tax Report")}, {350, Soon("Tax Report")},
       // Lists need an active PO, statement or voucher; none is selected.

@@ -76,8 +76,15 @@ export class WindowView {
       const i = items[n];
       if (i.k === 'button') {
         buttons.push(this.makeButton(i));
-      } else if (i.k === 'check' || i.k === 'radio') {
+      } else if (i.k === 'check') {
         form.push(el('div', { class: 'pair check' }, this.makeCheck(i)));
+      } else if (i.k === 'radio') {
+        // The radios of a group stand together, one a row: one choice.
+        const group = el('div', { class: 'radio-group', role: 'radiogroup' });
+        for (; n < items.length && items[n].k === 'radio' && items[n].group === i.group; ++n)
+          group.append(el('div', { class: 'pair check' }, this.makeCheck(items[n])));
+        --n;
+        form.push(group);
       } else if (i.k === 'field') {
         const input = this.makeField(i);
         form.push(el('div', { class: 'pair' },
@@ -248,7 +255,8 @@ export class WindowView {
   // Focuses the field called `name` (a notice from the frame); false when
   // the window has none.
   focusField(name) {
-    const c = this.controls.get(`field:${name}`) || this.controls.get(`check:${name}`);
+    const c = this.controls.get(`field:${name}`) || this.controls.get(`check:${name}`) ||
+      this.controls.get(`radio:${name}`);
     if (!c) return false;
     c.node.focus();
     if (c.node.select && !c.node.readOnly) c.node.select();

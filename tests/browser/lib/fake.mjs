@@ -121,6 +121,11 @@ export class FakeServer {
     const field = /^field (\S+) (yes|no)$/.exec(m.text);
     const item = field && w.items.find((i) => i.name === field[1]);
     if (item) item.text = field[2] === 'yes' ? 'Yes' : 'No';
+    // Choosing a radio button clears the others of its group.
+    if (item && item.k === 'radio' && field[2] === 'yes') {
+      w.items.filter((i) => i.k === 'radio' && i.group === item.group && i !== item)
+        .forEach((i) => { i.text = 'No'; });
+    }
   }
 
   showScreen(screen) {
@@ -206,6 +211,27 @@ export function editor(id, extra = {}) {
            { cells: ['ADULT', 'BOOK', ''], selected: false, mark: '' }],
     lists: [],
     ...extra,
+  };
+}
+
+// The printing dialog: a check box, a group of three forms (the last one
+// disabled) and a group of two papers, as the frame describes them.
+export function printDialog(id) {
+  const radio = (rid, name, label, text, group, enabled = true) =>
+    ({ k: 'radio', id: rid, name, label, text, group, enabled, default: false });
+  return {
+    id, caption: 'Print PO(s)', kind: 'dialog 21', type: 'dialog', changed: false,
+    items: [
+      { k: 'check', id: 2100, name: 'urgent', label: 'Urgent', text: 'No', enabled: true, default: false },
+      radio(2101, 'negotiable', 'Negotiable Purchase Order', 'Yes', 2101),
+      radio(2102, 'draft', 'Draft Purchase Order', 'No', 2101),
+      radio(2103, 'cancellation', 'Cancellation Notice', 'No', 2101, false),
+      radio(2111, 'a4', 'A4', 'No', 2111),
+      radio(2112, 'letter', 'Letter', 'Yes', 2111),
+      { k: 'button', id: 1, name: 'ok', text: 'OK', enabled: true, default: true },
+      { k: 'button', id: 2, name: 'cancel', text: 'Cancel', enabled: true, default: false },
+    ],
+    headings: [], searchable: [], rows: [], lists: [],
   };
 }
 

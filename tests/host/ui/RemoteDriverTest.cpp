@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -176,6 +178,69 @@ TEST(RemoteDriver, AServerThatGoesAwayEndsTheSessionSafely) {
                                MsgIcon::Question),
             MsgAnswer::Cancel);
   EXPECT_EQ(orphan->NextAction(), std::nullopt);
+}
+
+// A dialog with a check box and two radio groups side by side: the page
+// needs each radio's group to draw one choice per group, and a check box
+// has none.
+class RadioDialog final : public UiScreenSource {
+ public:
+  UiScreen Screen() override {
+    UiWindowView v;
+    v.caption = "Print PO(s)";
+    v.kind = "dialog 21";
+    auto field = [&v](int id, const char* name, const char* text, bool check, int group,
+                      const char* label) {
+      UiWindowView::Item item;
+      item.id = id;
+      item.name = name;
+      item.text = text;
+      item.isCheck = check;
+      item.radioGroup = group;
+      item.label = label;
+      v.items.push_back(item);
+    };
+    field(2100, "urgent", "No", true, 0, "");
+    field(2101, "negotiable", "Yes", true, 2101, "Negotiable");
+    field(2102, "draft", "No", true, 2101, "Draft");
+    field(2111, "a4", "No", true, 2111, "A4");
+    field(2112, "letter", "Yes", true, 2111, "Letter");
+    UiScreen s;
+    s.windows.push_back({9, v});
+    s.current = 9;
+    return s;
+  }
+  bool MakeCurrent(int, std::string&) override { return true; }
+};
+
+TEST(RemoteDriver, RadioButtonsGoToThePageWithTheirGroup) {
+  Peer peer;
+  auto driver = LoggedIn(peer);
+  RadioDialog screen;
+  driver->SetScreenSource(&screen);
+  peer.Write("{\"t\":\"action\",\"text\":\"field draft yes\",\"window\":9}\n");
+  EXPECT_EQ(driver->NextAction(), "field draft yes");
+  nlohmann::json items;
+  std::istringstream lines(peer.Read());
+  for (std::string line; std::getline(lines, line);) {
+    const nlohmann::json j = nlohmann::json::parse(line, nullptr, false);
+    if (j.is_object() && j.value("t", "") == "screen") items = j["windows"][0]["items"];
+  }
+  ASSERT_EQ(items.size(), 5u) << items.dump();
+  struct Expected { const char* name; const char* k; int group; const char* text; };
+  const Expected expected[] = {{"urgent", "check", 0, "No"},
+                               {"negotiable", "radio", 2101, "Yes"},
+                               {"draft", "radio", 2101, "No"},
+                               {"a4", "radio", 2111, "No"},
+                               {"letter", "radio", 2111, "Yes"}};
+  for (size_t n = 0; n < items.size(); ++n) {
+    const nlohmann::json& item = items[n];
+    EXPECT_EQ(item.value("name", ""), expected[n].name);
+    EXPECT_EQ(item.value("k", ""), expected[n].k) << item.dump();
+    EXPECT_EQ(item.value("group", 0), expected[n].group) << item.dump();
+    EXPECT_EQ(item.value("text", ""), expected[n].text) << item.dump();
+  }
+  EXPECT_EQ(items[2].value("label", ""), "Draft");
 }
 
 }  // namespace
