@@ -26,6 +26,7 @@
 #include "acq/frame/AcqMain.h"
 #include "acq/frame/AcqSecurity.h"
 #include "acq/po/AcqPoApp.h"
+#include "acq/print/AcqPrint.h"
 #include "host/mr/MrFramework.h"
 #include "host/muc/MucTools.h"
 #include "host/sys/LbStr.h"
@@ -48,7 +49,6 @@ constexpr int kMsgStatementMissing = 1253;
 constexpr int kMsgStatementUnknown = 1254;
 constexpr int kMsgCaption = 1255;         // kind, PO number, line, pending
 constexpr int kMsgCaptionInTurn = 1256;   // caption, n, of m
-constexpr int kMsgPrintLater = 1257;
 constexpr int kMsgDistributeValues = 1259;
 constexpr int kMsgPoGone = 1261;          // %1 the po#
 constexpr int kMsgUnknownCode = 1216;     // %1 the code, %2 what it is
@@ -58,7 +58,7 @@ constexpr int kMsgAmountTooLarge = 1305;  // %1 the amount
 // The requests dialog: the items' borrower requests before the activity.
 constexpr int kRequestsDialog = 36;
 constexpr int kRequestsList = 1000;
-constexpr int kRequestsNotice = 1002;
+constexpr int kRequestsIntro = 1001;
 constexpr int kRequestsPrint = 1003;
 
 constexpr int kMaxWhere = 255;
@@ -397,13 +397,15 @@ struct RequestRows {
   std::vector<std::vector<std::string>> rows;   // item, borrower, barcode, requests
 };
 
+const std::vector<DlgListColumn> kRequestColumns = {
+    {"item", "Item"}, {"name", "Borrower"}, {"ibarcode", "Item Barcode"},
+    {"num_requests", "Requests"}};
+
 LRESULT RequestsDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: {
       const auto* requests = reinterpret_cast<const RequestRows*>(lParam);
-      SetDlgListColumns(hwnd, kRequestsList,
-                        {{"item", "Item"}, {"name", "Borrower"}, {"ibarcode", "Item Barcode"},
-                         {"num_requests", "Requests"}});
+      SetDlgListColumns(hwnd, kRequestsList, kRequestColumns);
       SetDlgListRows(hwnd, kRequestsList, requests->rows);
       return TRUE;
     }
@@ -411,11 +413,15 @@ LRESULT RequestsDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       switch (LOWORD(wParam)) {
         case IDOK: EndDialog(hwnd, IDOK); return TRUE;
         case IDCANCEL: EndDialog(hwnd, IDCANCEL); return TRUE;
-        case kRequestsPrint:
-          // No printing service yet: the person is told here rather than
-          // shown a print that never comes.
-          SetDlgItemTextW(hwnd, kRequestsNotice, AcqBase::LoadStrText(kMsgPrintLater));
+        case kRequestsPrint: {
+          // The list as shown, with the dialog's own words above it.
+          std::vector<std::string> headings;
+          for (const DlgListColumn& c : kRequestColumns) headings.push_back(c.heading);
+          (void)AcqPrint::PrintList(hwnd, GetWindowTextW(hwnd),
+                                    GetDlgItemTextW(hwnd, kRequestsIntro), headings,
+                                    GetDlgListRows(hwnd, kRequestsList));
           return TRUE;
+        }
         default: break;
       }
       break;

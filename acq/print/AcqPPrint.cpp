@@ -56,20 +56,6 @@ void TellPrinter(const std::string& why) {
                      MB_OK | MB_ICONWARNING);
 }
 
-// Closes the job however the printing ends.
-class JobHold {
- public:
-  JobHold() = default;
-  ~JobHold() { MucPrint_ClosePrinter(&job_); }
-  JobHold(const JobHold&) = delete;
-  JobHold& operator=(const JobHold&) = delete;
-  HPRINTER* out() { return &job_; }
-  HPRINTER get() const { return job_; }
-
- private:
-  HPRINTER job_ = nullptr;
-};
-
 // The single number `sql` selects; false on failure (reported).
 bool Count(const std::string& sql, int32_t& value) {
   DbMsg msg;
@@ -169,7 +155,7 @@ int PrintPosOn(const std::string& printer, const std::vector<int32_t>& pos, Form
   }
   if (docs.empty()) return 0;
 
-  JobHold job;
+  MucPrintJobHold job;
   std::string why;
   if (MucPrint_OpenPrinter(printer, MucPrint_QueryPageSetup(), job.out(), &why) != MUCPRINT_OK) {
     TellPrinter(why);

@@ -12,6 +12,7 @@
 #include "acq/db/AcqDbGen.h"
 #include "acq/frame/AcqBase.h"
 #include "host/db/PwDb.h"
+#include "host/muc/MucTools.h"
 #include "host/sys/Bucket.h"
 #include "host/sys/LbStr.h"
 
@@ -25,6 +26,8 @@ constexpr int kStrClaimLetter = 19;
 constexpr int kStrPoNumber = 23;
 constexpr int kStrShipTo = 24;
 constexpr int kStrBillTo = 25;
+constexpr int kStrPage = 26;
+constexpr int kStrOf = 27;
 constexpr int kStrDate = 28;
 constexpr int kStrInstructions = 30;
 constexpr int kStrIsbnIssn = 31;
@@ -38,6 +41,7 @@ constexpr int kStrDraft = 39;
 constexpr int kStrCancellation = 41;
 constexpr int kStrDistribution = 43;
 constexpr int kStrCustomer = 44;
+constexpr int kMsgFontTooLarge = 238;
 
 // The columns of the body, in thousandths of the printable width.
 constexpr int kColLine = 0, kColIsbn = 70, kColTitle = 250, kColQty = 760, kColAmount = 830,
@@ -443,6 +447,43 @@ MucPrintCode PrintDocument(HPRINTER job, const Document& doc) {
   out.RunningHeading({});
   PrintFooter(out);
   return out.code();
+}
+
+bool PrintList(HWND owner, const std::string& title, const std::string& intro,
+               const std::vector<std::string>& headings,
+               const std::vector<std::vector<std::string>>& rows) {
+  std::string printer = MucPrint_DefaultPrinter();
+  if (!MucPrint_OpenPrinterDlgBox(title, printer)) return false;
+  MucPrintJobHold job;
+  std::string why;
+  MucPrintCode code = MucPrint_OpenPrinter(printer, MucPrint_QueryPageSetup(), job.out(), &why);
+  if (code == MUCPRINT_OK) {
+    code = MucPrint_StartPrint(job.get(), title);
+    MucPrint_SetPageWords(job.get(), PageText(kStrPage), PageText(kStrOf));
+    int lines = 0;
+    if (code == MUCPRINT_OK && !intro.empty())
+      code = MucPrint_PrintWrapTmp(job.get(), intro, MUCPRINT_LEFT, MUCPRINT_REGULAR, &lines);
+    // Equal columns over the printable width, in permille.
+    const int n = std::max<int>(1, static_cast<int>(headings.size()));
+    auto cells = [n](const std::vector<std::string>& texts, MucPrintStyle style) {
+      std::vector<MucPrintCell> out;
+      for (int c = 0; c < n; ++c)
+        out.push_back(MucPrintCell{c < static_cast<int>(texts.size()) ? texts[c] : "",
+                                   c * 1000 / n, (c + 1) * 1000 / n, MUCPRINT_LEFT, style});
+      return out;
+    };
+    if (code == MUCPRINT_OK) code = MucPrint_PrintCells(job.get(), cells(headings, MUCPRINT_BOLD));
+    for (size_t r = 0; code == MUCPRINT_OK && r < rows.size(); ++r)
+      code = MucPrint_PrintCells(job.get(), cells(rows[r], MUCPRINT_REGULAR));
+    if (code == MUCPRINT_OK) code = MucPrint_EndPrint(job.get());
+    why = MucPrint_ErrorText(job.get());
+  }
+  if (code == MUCPRINT_OK) return true;
+  if (code == MUCPRINT_FONT_TOO_LARGE)
+    MucTools_MsgBoxCap(owner, AcqBase::LoadStr(kMsgFontTooLarge), MB_OK | MB_ICONWARNING);
+  else
+    MucTools_MsgBoxCap(owner, title + "|" + why, MB_OK | MB_ICONWARNING);
+  return false;
 }
 
 void Initialize() {}

@@ -11,6 +11,7 @@
 #include "host/db/DbDabs.h"
 #include "host/print/MucPrint.h"
 #include "host/sys/Dec64.h"
+#include "host/win32/Win32.h"
 
 namespace acq::AcqPrint {
 
@@ -53,6 +54,14 @@ bool LoadDocument(int32_t po, AcqPPrint::Form form, DayNum today, Document& doc)
 // "Page n of m" among themselves). The job's failure code, with its text in
 // MucPrint_ErrorText.
 [[nodiscard]] MucPrintCode PrintDocument(HPRINTER job, const Document& doc);
+
+// Prints a list as a person sees it on screen: `title` names the job and
+// heads its pages, `intro` (wrapped) comes first, then the column headings
+// and the rows, the columns of equal width. Asks for the printer first;
+// tells the person why when it cannot print. True when the job went out.
+bool PrintList(HWND owner, const std::string& title, const std::string& intro,
+               const std::vector<std::string>& headings,
+               const std::vector<std::vector<std::string>>& rows);
 
 // The text of `amount` with `decimals` decimals, rounded half away from
 // zero ("12.50", "1235").

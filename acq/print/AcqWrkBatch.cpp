@@ -76,19 +76,6 @@ constexpr uint8_t kBatchAtReceipt = 2;
 constexpr int kMaxRetries = 5;
 constexpr int kMinutesPerDay = 24 * 60;
 
-// Holds the workstation profile open for a scope.
-class ProfileHold {
- public:
-  ProfileHold() : profile_(_Win32_OpenProfile()) {}
-  ~ProfileHold() { _Win32_CloseProfile(&profile_); }
-  ProfileHold(const ProfileHold&) = delete;
-  ProfileHold& operator=(const ProfileHold&) = delete;
-  HPROFILE get() const { return profile_; }
-
- private:
-  HPROFILE profile_;
-};
-
 std::string Key(int32_t key) { return Lb_Int32ToStr(key); }
 std::string Quoted(std::string_view text) {
   std::string out;

@@ -69,19 +69,6 @@ constexpr std::string_view kDefaultCharsPerLine = "40";
 // accepted, so that a damaged value is refused rather than cut to fit.
 constexpr int kEscapeReadChars = static_cast<int>(kEscapeTextMaxChars) + 1;
 
-// The profile for the scope.
-class ProfileHold {
- public:
-  ProfileHold() : profile_(_Win32_OpenProfile()) {}
-  ~ProfileHold() { _Win32_CloseProfile(&profile_); }
-  ProfileHold(const ProfileHold&) = delete;
-  ProfileHold& operator=(const ProfileHold&) = delete;
-  HPROFILE get() const { return profile_; }
-
- private:
-  HPROFILE profile_;
-};
-
 std::string Query(const ProfileHold& p, std::string_view key, int maxChars) {
   return _Win32_QueryProfileString(p.get(), kSection, key, "", maxChars);
 }

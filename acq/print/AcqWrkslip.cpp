@@ -168,19 +168,6 @@ std::vector<SlipField> Fields(BktHandle rows, int decimals, int copies) {
 
 // ---- Windows printing -------------------------------------------------------------------------
 
-class JobHold {
- public:
-  JobHold() = default;
-  ~JobHold() { MucPrint_ClosePrinter(&job_); }
-  JobHold(const JobHold&) = delete;
-  JobHold& operator=(const JobHold&) = delete;
-  HPRINTER* out() { return &job_; }
-  HPRINTER get() const { return job_; }
-
- private:
-  HPRINTER job_ = nullptr;
-};
-
 MucPrintCode PrintPage(HPRINTER job, const SlipContent& slip) {
   MucPrintCode c = MucPrint_StartPage(job);
   if (c == MUCPRINT_OK) c = MucPrint_PrintRule(job, '-');
@@ -218,7 +205,7 @@ PrintResult PrintOnPrinter(HWND owner, const std::string& printer,
                            const std::vector<SlipContent>& slips) {
   // Copies are the page setup's, made by the printer from one job.
   const MucPrintPageSetup setup = MucPrint_QueryPageSetup();
-  JobHold job;
+  MucPrintJobHold job;
   std::string why;
   if (MucPrintCode c = MucPrint_OpenPrinter(printer, setup, job.out(), &why); c != MUCPRINT_OK)
     return JobFailed(owner, c, why);

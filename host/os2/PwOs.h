@@ -29,6 +29,18 @@ struct ProfileImpl;
 using HPROFILE = ProfileImpl*;
 HPROFILE _Win32_OpenProfile();
 void _Win32_CloseProfile(HPROFILE* profile);
+// The workstation profile open for a scope.
+class ProfileHold {
+ public:
+  ProfileHold() : profile_(_Win32_OpenProfile()) {}
+  ~ProfileHold() { _Win32_CloseProfile(&profile_); }
+  ProfileHold(const ProfileHold&) = delete;
+  ProfileHold& operator=(const ProfileHold&) = delete;
+  HPROFILE get() const { return profile_; }
+
+ private:
+  HPROFILE profile_;
+};
 // `fallback` when absent; at most `maxChars` characters.
 std::string _Win32_QueryProfileString(HPROFILE profile, std::string_view section,
                                       std::string_view key, std::string_view fallback,

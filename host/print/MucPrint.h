@@ -154,3 +154,18 @@ std::string MucPrint_ErrorText(HPRINTER job);
 std::string MucPrint_OutputPath(HPRINTER job);
 // Frees the job and sets `*job` to null; a job not ended prints nothing.
 void MucPrint_ClosePrinter(HPRINTER* job);
+
+// A print job closed however the printing ends: MucPrint_OpenPrinter
+// fills out(), the destructor closes it.
+class MucPrintJobHold {
+ public:
+  MucPrintJobHold() = default;
+  ~MucPrintJobHold() { MucPrint_ClosePrinter(&job_); }
+  MucPrintJobHold(const MucPrintJobHold&) = delete;
+  MucPrintJobHold& operator=(const MucPrintJobHold&) = delete;
+  HPRINTER* out() { return &job_; }
+  HPRINTER get() const { return job_; }
+
+ private:
+  HPRINTER job_ = nullptr;
+};

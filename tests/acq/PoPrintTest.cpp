@@ -17,6 +17,7 @@
 #include "acq/print/AcqPrint.h"
 #include "database/Database.h"
 #include "host/db/DbDabs.h"
+#include "support/PdfText.h"
 
 namespace {
 
@@ -69,23 +70,13 @@ std::string TestPos() {
   return sql;
 }
 
-std::string Run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
 // Every PDF the output folder holds, each as its pages of text.
 std::vector<std::vector<std::string>> PrintedPdfs(const fs::path& folder) {
   std::vector<std::vector<std::string>> pdfs;
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() != ".pdf") continue;
     std::vector<std::string> pages;
-    std::stringstream all(Run("pdftotext -layout '" + entry.path().string() + "' -"));
+    std::stringstream all(testpdf::CommandOutput("pdftotext -layout '" + entry.path().string() + "' -"));
     for (std::string page; std::getline(all, page, '\f');) pages.push_back(page);
     pdfs.push_back(pages);
   }

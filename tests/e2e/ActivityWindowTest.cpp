@@ -10,6 +10,7 @@
 #include "ActivityScript.h"
 #include "FrameRun.h"
 #include "QueryDb.h"
+#include "support/PdfText.h"
 
 namespace {
 
@@ -195,9 +196,10 @@ TEST(ActivityWindow, BadAmountsAndStatementsAreRefused) {
 }
 
 // Items a borrower asked for are listed before a receive: Cancel goes back
-// with nothing written, Continue receives; Print says printing is not here.
+// with nothing written, Continue receives; Print prints the list.
 TEST(ActivityWindow, RequestedItemsAreListedBeforeReceiving) {
   Workspace ws;
+  testpdf::SessionDirHold folder(ws.Dir().string());
   const auto r = ws.Run({"--db", ws.Db()},
                         "login admin admin\n" + StartOn("receive", "PO-2026-0008", "1") +
                             R"acqs(press OK
@@ -205,8 +207,8 @@ expect "window open \"Item-Specific Requests\""
 show
 expect "| 2 | Patrick O'Neil |"
 press print
-show
-expect "Printing this list is not available"
+answer text "PDF file"
+expect "notice file Item-Specific_Requests.pdf"
 press cancel
 expect-not "window close \"Receive"
 press OK
@@ -215,6 +217,9 @@ expect "window close \"Receive"
 )acqs");
   ASSERT_EQ(r.exitCode, 0) << r.err << r.transcript;
   EXPECT_EQ(CountOf(r.transcript, "window open \"Item-Specific Requests\""), 2u);
+  const std::string printed = testpdf::PdfText(ws.Dir() / "Item-Specific_Requests.pdf");
+  EXPECT_NE(printed.find("item-specific requests:"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Patrick O'Neil"), std::string::npos) << printed;
   EXPECT_EQ(QueryRow(ws.Db(), "select count(*) from po_line_item where \"po#\"=8 and line=1 "
                               "and receive_date is not null"),
             "2");

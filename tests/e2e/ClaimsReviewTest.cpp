@@ -13,36 +13,19 @@
 #include "FrameRun.h"
 #include "QueryDb.h"
 #include "host/db/DbDabs.h"
+#include "support/PdfText.h"
 
 namespace {
 
 using e2e::CountOf;
 using e2e::QueryRow;
 using e2e::Workspace;
+using testpdf::PdfText;
+using testpdf::SessionDirHold;
 
 std::string Day(int fromToday) {
   return std::to_string(static_cast<int>(DbDabs_GetDate()) + fromToday);
 }
-
-// The text of a PDF file, laid out ("" when it cannot be read).
-std::string PdfText(const std::filesystem::path& pdf) {
-  std::string out;
-  const std::string command = "pdftotext -layout '" + pdf.string() + "' - 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
-  return out;
-}
-
-// The client writes its files into ACQ_SESSION_DIR, inherited from here.
-class SessionDirHold {
- public:
-  explicit SessionDirHold(const std::string& dir) { setenv("ACQ_SESSION_DIR", dir.c_str(), 1); }
-  ~SessionDirHold() { unsetenv("ACQ_SESSION_DIR"); }
-  SessionDirHold(const SessionDirHold&) = delete;
-  SessionDirHold& operator=(const SessionDirHold&) = delete;
-};
 
 // Every claim date falls due yesterday but PO 7 line 2's (in three days).
 // Row 4 is PO-2026-0008 (O'Brien: every 30 days, twice at most): its letter

@@ -13,34 +13,18 @@
 #include "FrameRun.h"
 #include "QueryDb.h"
 #include "host/db/DbDabs.h"
+#include "support/PdfText.h"
 
 namespace {
 
 using e2e::QueryRow;
 using e2e::Workspace;
-
-std::string PdfText(const std::filesystem::path& pdf) {
-  std::string out;
-  const std::string command = "pdftotext -layout '" + pdf.string() + "' - 2>/dev/null";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe.get())) > 0;) out.append(buffer, n);
-  return out;
-}
-
-class SessionDir {
- public:
-  explicit SessionDir(const std::string& dir) { setenv("ACQ_SESSION_DIR", dir.c_str(), 1); }
-  ~SessionDir() { unsetenv("ACQ_SESSION_DIR"); }
-  SessionDir(const SessionDir&) = delete;
-  SessionDir& operator=(const SessionDir&) = delete;
-};
+using testpdf::PdfText;
 
 // PO 3 (Maple Leaf: first claim after 60 days) is approved, not yet ordered.
 TEST(PoPrintCommand, PrintsTheChosenFormForTheSelectedPoAndMarksOnlyTheOrder) {
   Workspace ws;
-  SessionDir folder(ws.Dir().string());
+  testpdf::SessionDirHold folder(ws.Dir().string());
   const std::string items =
       "select group_concat(coalesce(order_date, 'n') || ':' || coalesce(printed_date, 'n') || "
       "':' || coalesce(next_claim_date, 'n'), ',') from (select * from po_line_item "
@@ -87,7 +71,7 @@ answer text "PDF file"
 
 TEST(PoPrintCommand, WithoutThePrivilegeNothingPrints) {
   Workspace ws;
-  SessionDir folder(ws.Dir().string());
+  testpdf::SessionDirHold folder(ws.Dir().string());
   const auto r = ws.Run({"--db", ws.Db()}, R"acqs(login viewer viewer
 command 152
 search po_number "PO-2026-0003"

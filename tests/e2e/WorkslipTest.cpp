@@ -13,6 +13,7 @@
 
 #include "FrameRun.h"
 #include "PoWindowScript.h"
+#include "support/PdfText.h"
 
 namespace fs = std::filesystem;
 
@@ -35,14 +36,6 @@ std::string Today() {
   char text[16];
   std::strftime(text, sizeof text, "%Y-%m-%d", &local);
   return text;
-}
-
-std::string Capture(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  char buf[4096];
-  while (pipe && fgets(buf, sizeof buf, pipe.get()) != nullptr) out += buf;
-  return out;
 }
 
 // Port printing on LPT2, a file of the test's own, with escape codes above
@@ -183,7 +176,7 @@ TEST(Workslip, PdfFileHasAPageAWorkslipWithLongTextWrapped) {
   ASSERT_EQ(r.exitCode, 0) << r.err << r.transcript;
   const fs::path pdf = ws.Dir() / "Workslip_Display.pdf";
   ASSERT_TRUE(fs::exists(pdf)) << r.transcript;
-  const std::string text = Capture("pdftotext -layout '" + pdf.string() + "' -");
+  const std::string text = testpdf::CommandOutput("pdftotext -layout '" + pdf.string() + "' -");
   EXPECT_EQ(CountOf(text, "\f"), 2u) << text;
   EXPECT_EQ(CountOf(text, "Page 1 of 2"), 1u) << text;
   EXPECT_EQ(CountOf(text, "Page 2 of 2"), 1u) << text;

@@ -16,6 +16,7 @@
 
 #include "CupsScheduler.h"
 #include "host/print/MucPrint.h"
+#include "support/PdfText.h"
 
 namespace {
 
@@ -75,16 +76,6 @@ class CupsSchedulerTest : public ::testing::Test {
   std::string output_;
 };
 
-std::string Output(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
 TEST_F(CupsSchedulerTest, JobReachesTheQueuesDeviceWithItsCopies) {
   std::string error;
   ASSERT_EQ(PrintOnePage("testq", 2, "Scheduler check", "Printed through the scheduler", &error),
@@ -110,7 +101,7 @@ TEST_F(CupsSchedulerTest, JobReachesTheQueuesDeviceWithItsCopies) {
   std::stringstream bytes;
   bytes << in.rdbuf();
   ASSERT_EQ(bytes.str().rfind("%PDF-", 0), 0u) << "the device got: " << bytes.str().substr(0, 64) << "\n" << scheduler_.ErrorLog();
-  const std::string text = Output("pdftotext -layout '" + output_ + "' -");
+  const std::string text = testpdf::CommandOutput("pdftotext -layout '" + output_ + "' -");
   EXPECT_NE(text.find("Printed through the scheduler"), std::string::npos) << text;
   EXPECT_NE(text.find("Scheduler check"), std::string::npos) << text;
 }

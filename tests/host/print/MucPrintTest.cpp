@@ -11,6 +11,7 @@
 
 #include "host/muc/UiDriver.h"
 #include "host/print/MucPrint.h"
+#include "support/PdfText.h"
 
 namespace {
 
@@ -55,20 +56,10 @@ class MucPrintTest : public ::testing::Test {
   std::string dir_, ini_;
 };
 
-std::string Run(const std::string& command) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
-
 // The text of each page of `pdf`, as poppler reads it back.
 std::vector<std::string> PagesOf(const std::string& pdf) {
   std::vector<std::string> pages;
-  std::stringstream all(Run("pdftotext -layout '" + pdf + "' -"));
+  std::stringstream all(testpdf::CommandOutput("pdftotext -layout '" + pdf + "' -"));
   for (std::string page; std::getline(all, page, '\f');) pages.push_back(page);
   return pages;
 }
@@ -77,7 +68,7 @@ std::vector<std::string> PagesOf(const std::string& pdf) {
 // <word xMin="56.69" yMin="71.23" xMax="80.01" yMax="83.11">Entry</word>.
 struct Word { std::string text; double xMin, yMin, xMax; };
 std::vector<Word> WordsOf(const std::string& pdf) {
-  const std::string html = Run("pdftotext -bbox '" + pdf + "' -");
+  const std::string html = testpdf::CommandOutput("pdftotext -bbox '" + pdf + "' -");
   auto attribute = [](const std::string& tag, const char* name) {
     const std::string key = std::string(name) + "=\"";
     const size_t at = tag.find(key);
