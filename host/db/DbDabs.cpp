@@ -90,6 +90,43 @@ std::string DbDabs_DateToStr(DayNum date) {
   return buf;
 }
 
+std::string DbDabs_DateToStrFmt(DayNum date, std::string_view picture) {
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  if (date == kNoDate) return "";
+  int m = 0, d = 0, y = 0;
+  DbDabs_DateToMDY(date, m, d, y);
+  std::string out;
+  char buf[8];
+  // Longest field first at each position, so "MMM" is not read as "MM" "M".
+  for (size_t p = 0; p < picture.size();) {
+    std::string_view rest = picture.substr(p);
+    if (rest.starts_with("MMM")) {
+      out += kMonths[m - 1];
+      p += 3;
+    } else if (rest.starts_with("MM")) {
+      std::snprintf(buf, sizeof buf, "%02d", m);
+      out += buf;
+      p += 2;
+    } else if (rest.starts_with("dd")) {
+      std::snprintf(buf, sizeof buf, "%02d", d);
+      out += buf;
+      p += 2;
+    } else if (rest.starts_with("yyyy")) {
+      std::snprintf(buf, sizeof buf, "%04d", y);
+      out += buf;
+      p += 4;
+    } else if (rest.starts_with("yy")) {
+      std::snprintf(buf, sizeof buf, "%02d", y % 100);
+      out += buf;
+      p += 2;
+    } else {
+      out += picture[p++];
+    }
+  }
+  return out;
+}
+
 bool DbDabs_StrToDate(std::string_view text, DayNum& date) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);

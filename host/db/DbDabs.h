@@ -19,6 +19,12 @@ DayNum DbDabs_GetDate();                            // today, local time
 void DbDabs_GetDateTime(DayNum& date, MinuteOfDay& time);  // one "now"
 // "YYYY-MM-DD"; kNoDate gives "".
 std::string DbDabs_DateToStr(DayNum date);
+// `date` in a picture of English-calendar fields: "MMM" the month's
+// three-letter name ("Jan" .. "Dec"), "MM" its number, "dd" the day, "yyyy"
+// the year, "yy" its last two digits (all numbers zero-padded); every other
+// character is copied as it is. "MMMddyyyy" gives "Dec062026", "MMM dd yy"
+// "Dec 06 26". kNoDate gives "".
+std::string DbDabs_DateToStrFmt(DayNum date, std::string_view picture);
 // Accepts "YYYY-MM-DD", "YYYYMMDD" and "M/D/YYYY"; false when not a date
 // in range.
 bool DbDabs_StrToDate(std::string_view text, DayNum& date);
