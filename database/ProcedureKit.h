@@ -73,5 +73,9 @@ void RegisterVendorProcedures();
 void RegisterBudgetProcedures();
 void RegisterPrintProcedures();
 void RegisterClaimProcedures();
+void RegisterApprovalProcedures();
+void RegisterVoucherProcedures();
+void RegisterPayablesProcedures();
+void RegisterProrationProcedures();
 
 }  // namespace dbproc

@@ -148,4 +148,8 @@ void Database_RegisterLibraryProcedures() {
   dbproc::RegisterBudgetProcedures();
   dbproc::RegisterPrintProcedures();
   dbproc::RegisterClaimProcedures();
+  dbproc::RegisterApprovalProcedures();
+  dbproc::RegisterVoucherProcedures();
+  dbproc::RegisterPayablesProcedures();
+  dbproc::RegisterProrationProcedures();
 }

@@ -1,5 +1,12 @@
 // AcqCredits: Credits applied to invoices.
-// Nothing to set up at start-up yet.
+#include "acq/statement/AcqCredits.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqCredits {
+
+void OpenCredits(HWND) {}
+
+}  // namespace acq::AcqCredits
 
 ACQ_UNIT_EMPTY(AcqCredits)

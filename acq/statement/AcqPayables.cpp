@@ -1,5 +1,14 @@
 // AcqPayables: Outstanding payables and cheque runs.
-// Nothing to set up at start-up yet.
+#include "acq/statement/AcqPayables.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqPayables {
+
+void OpenOutstandingPayables() {}
+void OpenChequeRuns() {}
+void OpenChequeUpdates() {}
+
+}  // namespace acq::AcqPayables
 
 ACQ_UNIT_EMPTY(AcqPayables)

@@ -1,5 +1,14 @@
 // AcqProrate: The extra-charge proration window.
-// Nothing to set up at start-up yet.
+#include "acq/statement/AcqProrate.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqProrate {
+
+void Prorate(HWND) {}
+void UndoProration(HWND) {}
+void ListLineCharges(HWND) {}
+
+}  // namespace acq::AcqProrate
 
 ACQ_UNIT_EMPTY(AcqProrate)

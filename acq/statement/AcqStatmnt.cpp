@@ -10,6 +10,12 @@ namespace acq::AcqStatmnt {
 void OpenStatement(int32_t /*statement*/, const std::string& number) {
   AcqGlobal::ShowComingSoon("Statement " + number);
 }
+void NewStatement(int /*type*/) { AcqGlobal::ShowComingSoon("Statement"); }
+bool ActiveStatement(HWND, int32_t&, std::string&) { return false; }
+bool ReadyFor(HWND, int, int) { return true; }
+void StatementChanged(int32_t) {}
+bool LineRows(HWND, std::vector<AcqProrateMath::StatementLine>&) { return false; }
+bool SelectedLines(HWND, std::vector<LineKey>&) { return false; }
 
 }  // namespace acq::AcqStatmnt
 

@@ -7,6 +7,8 @@
 namespace acq::AcqVoucher {
 
 bool ActiveVoucher(HWND /*hwnd*/, int32_t& /*voucher*/, std::string& /*number*/) { return false; }
+void OpenVoucherList() {}
+bool StatementHasVoucher(int32_t, bool& exists) { exists = false; return true; }
 
 }  // namespace acq::AcqVoucher
 

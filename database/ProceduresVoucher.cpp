@@ -1,0 +1,8 @@
+// Stored procedures of vouchers.
+#include "database/ProcedureKit.h"
+
+namespace dbproc {
+
+void RegisterVoucherProcedures() {}
+
+}  // namespace dbproc
