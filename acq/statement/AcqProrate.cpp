@@ -8,6 +8,12 @@ namespace acq::AcqProrate {
 void Prorate(HWND) {}
 void UndoProration(HWND) {}
 void ListLineCharges(HWND) {}
+bool ProrateExtraCharges(int32_t, std::span<const AcqProrateMath::StatementLine>,
+                         AcqProrateMath::LineChoice, AcqProrateMath::Method,
+                         const std::vector<std::string>&) {
+  return false;
+}
+bool UndoProratedCharges(int32_t, const std::vector<std::string>&) { return false; }
 
 }  // namespace acq::AcqProrate
 
