@@ -856,20 +856,37 @@ bool SaveEdifactInterchange(BktHandle interchange, BktHandle messages, BktHandle
   });
 }
 
+// The database refuses a statement that is not approved or has no spent
+// money left to pay (result 0): then nothing is kept, not even the key,
+// `voucher` stays 0 and the result is still true (no failure: the caller
+// says why). Refused likewise when another workstation vouchered the
+// statement first. A write conflict runs the whole attempt again.
 bool CreateStatementVoucher(int32_t statement, int32_t& voucher) {
   voucher = 0;
-  int32_t key = 0;
-  const bool ok = InOwnTransaction([&](DbMsg& msg) {
+  for (int attempt = 1;; ++attempt) {
+    AcqDbBase::TransactionHold hold;
+    DbMsg msg;
+    int32_t key = 0;
+    uint8_t result = 0;
     DbCode code = _DbGetNewKeyValidate(AcqDbGlobal::Session(), "voucher", "voucher", "voucher#",
                                        key, msg);
-    uint8_t result = 0;
     if (code == kDbOk)
       code = AcqDb::ExecSP(msg, &result, sizeof result, Args({Key(statement), Key(key)}),
                            kCreateStatementVoucher);
-    return code;
-  });
-  if (ok) voucher = key;
-  return ok;
+    if (code != kDbOk) {
+      hold.Rollback();
+      if ((code == kDbBusy || code == kDbLocked) && attempt < kSaveAttempts) continue;
+      HandleDbError(msg, code);
+      return false;
+    }
+    if (result == 0) {
+      hold.Rollback();
+      return true;
+    }
+    if (!hold.Commit()) return false;
+    voucher = key;
+    return true;
+  }
 }
 
 bool PrintPoUpdateDb(int32_t po, uint8_t& result) {

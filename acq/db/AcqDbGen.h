@@ -299,7 +299,11 @@ DbCode SavePoLineItems(const ReloadPoLine& reload, const ExtraSaveStep& extraSte
 // Buckets, then the exceptions; with `exceptionsOnly` just the exceptions.
 bool SaveEdifactInterchange(BktHandle interchange, BktHandle messages, BktHandle segments,
                             BktHandle exceptions, bool exceptionsOnly);
-// A new voucher key, then the statement's voucher made by the database.
+// A new voucher key, then the statement's voucher made by the database, in
+// one transaction. When the database refuses (the statement is not
+// approved, or nothing of it is left to pay) the result is true with
+// `voucher` 0 and nothing is kept, the key included; false means a database
+// failure, already reported.
 bool CreateStatementVoucher(int32_t statement, int32_t& voucher);
 // The update procedures of printing, voiding and undoing; `result` gets the
 // procedure's one-byte code.

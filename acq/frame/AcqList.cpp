@@ -11,6 +11,7 @@
 #include "acq/frame/AcqGlobal.h"
 #include "acq/frame/AcqSecurity.h"
 #include "acq/po/AcqPo.h"
+#include "acq/statement/AcqStatmnt.h"
 #include "acq/statement/AcqVoucher.h"
 #include "host/mr/MrFramework.h"
 #include "host/muc/MucTools.h"
@@ -71,9 +72,17 @@ std::vector<std::pair<int32_t, int16_t>> SelectedRows(const ListWindow& w,
 }
 
 // Open: the PO window of each selected PO (of the first selected line of
-// each PO in a list of lines).
+// each PO in a list of lines); in a list of statements, the selected
+// statement's window.
 void OpenSelected(const ListWindow& w) {
-  if (w.kind == ListKind::Statements || !AcqSecurity::CheckPrivilege(AcqSecurity::poOpen)) return;
+  if (w.kind == ListKind::Statements) {
+    int32_t statement = 0;
+    std::string number;
+    if (SelectedStatement(MrLister_Hwnd(w.lister), statement, number))
+      AcqStatmnt::OpenStatement(statement, number);
+    return;
+  }
+  if (!AcqSecurity::CheckPrivilege(AcqSecurity::poOpen)) return;
   std::vector<std::string> numbers;
   const auto keys = SelectedRows(w, &numbers);
   std::vector<int32_t> opened;

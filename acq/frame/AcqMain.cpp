@@ -23,6 +23,12 @@
 #include "acq/print/AcqWrkBatch.h"
 #include "acq/print/AcqWrkOptions.h"
 #include "acq/renewal/AcqClaim.h"
+#include "acq/statement/AcqPayables.h"
+#include "acq/statement/AcqProrate.h"
+#include "acq/statement/AcqStApp.h"
+#include "acq/statement/AcqStatmnt.h"
+#include "acq/statement/AcqVoucher.h"
+#include "acq/statement/AcqCredits.h"
 #include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
@@ -247,6 +253,10 @@ void RunRefresh(const Command& c, HWND hwnd) {
     AcqPo::Reload(Active());
     return;
   }
+  if (AcqStatmnt::IsStatementWindow(Active())) {
+    AcqStatmnt::Reload(Active());
+    return;
+  }
   RunFramework(c, hwnd);
 }
 
@@ -274,6 +284,12 @@ void RunFind(const Command& c, HWND) { AcqFind::OpenFindWindow(static_cast<AcqFi
 void RunParameters(const Command&, HWND) { AcqParam::OpenParameters(); }
 void RunWorkslipOptions(const Command&, HWND) { AcqWrkOptions::OpenOptions(PwMucBase_hwndClient); }
 void RunWorkslipBatches(const Command&, HWND) { AcqWrkBatch::OpenBatches(); }
+// The voucher list (vFind asked by the frame) and the credits of the active
+// statement window (nothing elsewhere).
+void RunVouchers(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqVoucher::OpenVoucherList();
+}
+void RunCredits(const Command&, HWND) { AcqCredits::OpenCredits(Active()); }
 
 // Undo order starts from a list of POs (the PO find window or a list of
 // POs; a PO line find window lists lines): elsewhere it does nothing.
@@ -285,6 +301,16 @@ void RunUndoOrder(const Command& c, HWND hwnd) {
   }
 }
 void RunPosOfStatement(const Command&, HWND) { AcqList::ListPosOfActiveStatement(Active()); }
+// A new statement of the command's type (arg), the statement mode choice
+// and the undo of a statement window's selected lines.
+void RunNewStatement(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqStatmnt::NewStatement(c.arg);
+}
+void RunStatementMode(const Command&, HWND) { AcqStatmnt::StatementMode(Active()); }
+void RunUndoStatement(const Command& c, HWND) {
+  if (AcqStatmnt::IsStatementWindow(Active()) && Granted(c.privilege))
+    AcqStatmnt::UndoStatement(Active());
+}
 
 // New POs (they ask poHead), the approval list (poApprv) and the lists of a
 // PO's lines.
@@ -318,6 +344,27 @@ void RunStatementsOfActive(const Command&, HWND) { AcqList::ListStatementsOfActi
 void RunPrintPos(const Command& c, HWND) { if (Granted(c.privilege)) AcqPPrint::RunPrintPos(Active()); }
 void RunPrintDraftPos(const Command& c, HWND) { if (Granted(c.privilege)) AcqPPrint::RunPrintDraftPos(Active()); }
 void RunListForActive(const Command&, HWND) { AcqList::ListForActive(Active()); }
+// Payables and cheques: their lists ask zCheque first.
+void RunOutstandingPayables(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqPayables::OpenOutstandingPayables();
+}
+void RunChequeRuns(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqPayables::OpenChequeRuns();
+}
+void RunChequeUpdates(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqPayables::OpenChequeUpdates();
+}
+// Proration on the active statement window, and one line's prorated charges.
+void RunProrate(const Command&, HWND) {
+  if (AcqStatmnt::IsStatementWindow(Active())) AcqProrate::Prorate(Active());
+}
+void RunLineCharges(const Command&, HWND) {
+  if (AcqStatmnt::IsStatementWindow(Active())) AcqProrate::ListLineCharges(Active());
+}
+// Statement approval: the list, and approval and its undo on the active window.
+void RunStatementsToApprove(const Command&, HWND) { AcqStApp::OpenStatementsToApprove(); }
+void RunApproveStatement(const Command& c, HWND) { if (Granted(c.privilege)) AcqStApp::ApproveActive(Active()); }
+void RunUndoStatementApproval(const Command& c, HWND) { if (Granted(c.privilege)) AcqStApp::UndoApprovalActive(Active()); }
 
 using AcqSecurity::AcqPrivilege;
 using AcqSecurity::AcqManPrivilege;
@@ -385,7 +432,7 @@ const Command kCommands[] = {
     {178, "Create Copies", RunNotBuilt, 0, Acq(AcqSecurity::poCCopy)},
     {177, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
     {253, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
-    {179, "Prorated Extra Charges", RunNotBuilt},
+    {179, "Prorated Extra Charges", RunLineCharges},
     {180, "Bibliographic Record", RunNotBuilt},
     {191, "Apply Pattern", RunPlaceholder},
     {192, "Save Pattern", RunPlaceholder},
@@ -396,24 +443,24 @@ const Command kCommands[] = {
     {203, "Undo Cancel", RunNotBuilt, 0, Acq(AcqSecurity::poUnRC)},
     {204, "Undo Discontinue or Renew", RunNotBuilt, 0, Acq(AcqSecurity::poUnRD)},
     {205, "Undo Order", RunUndoOrder, 0, Acq(AcqSecurity::poUndo)},
-    {211, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {215, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {219, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {216, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {220, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {217, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {221, "Statement", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {211, "Statement", RunNewStatement, 0, Acq(AcqSecurity::stHead)},
+    {215, "Statement", RunNewStatement, 1, Acq(AcqSecurity::stHead)},
+    {219, "Statement", RunNewStatement, 2, Acq(AcqSecurity::stHead)},
+    {216, "Statement", RunNewStatement, 3, Acq(AcqSecurity::stHead)},
+    {220, "Statement", RunNewStatement, 4, Acq(AcqSecurity::stHead)},
+    {217, "Statement", RunNewStatement, 5, Acq(AcqSecurity::stHead)},
+    {221, "Statement", RunNewStatement, 6, Acq(AcqSecurity::stHead)},
     {212, "Find Statement", RunFind, kStmt},
     {213, "List Statements", RunStatementsOfActive},
-    {214, "Credits Applied to Invoices", RunNotBuilt},
-    {218, "Statement Mode", RunNotBuilt},
-    {222, "Undo Statement", RunNotBuilt, 0, Acq(AcqSecurity::stUndo)},
-    {224, "Undo Approval", RunNotBuilt, 0, Acq(AcqSecurity::stUnApp)},
-    {223, "Statements to Approve", RunNotBuilt},
+    {214, "Credits Applied to Invoices", RunCredits},
+    {218, "Statement Mode", RunStatementMode},
+    {222, "Undo Statement", RunUndoStatement, 0, Acq(AcqSecurity::stUndo)},
+    {224, "Undo Approval", RunUndoStatementApproval, 0, Acq(AcqSecurity::stUnApp)},
+    {223, "Statements to Approve", RunStatementsToApprove},
     {225, "EDIFACT Invoices", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
-    {231, "Prorate Extra Charges", RunNotBuilt},
-    {232, "Approve Statement", RunNotBuilt, 0, Acq(AcqSecurity::stApprv)},
-    {241, "Vouchers", RunNotBuilt, 0, Acq(AcqSecurity::vFind)},
+    {231, "Prorate Extra Charges", RunProrate},
+    {232, "Approve Statement", RunApproveStatement, 0, Acq(AcqSecurity::stApprv)},
+    {241, "Vouchers", RunVouchers, 0, Acq(AcqSecurity::vFind)},
     {242, "List", RunListForActive},
     {251, "Purchase Requests", RunNotBuilt, 0, Acq(AcqSecurity::prEdit)},
     {252, "Find Purchase Requests", RunNotBuilt, 0, Acq(AcqSecurity::prFind)},
@@ -434,9 +481,9 @@ const Command kCommands[] = {
     {285, "Vendor Contracts Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
     {291, "Acquisitions Parameters", RunParameters},  // apEdit asked by the editor
     {292, "Workslip Printer Options", RunWorkslipOptions},
-    {310, "Outstanding Payables", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
-    {320, "Cheque Runs", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
-    {330, "Cheque Updates", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+    {310, "Outstanding Payables", RunOutstandingPayables, 0, Acq(AcqSecurity::zCheque)},
+    {320, "Cheque Runs", RunChequeRuns, 0, Acq(AcqSecurity::zCheque)},
+    {330, "Cheque Updates", RunChequeUpdates, 0, Acq(AcqSecurity::zCheque)},
     {340, "Tax Report", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
     {350, "Tax Report", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
 };

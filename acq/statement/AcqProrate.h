@@ -31,4 +31,7 @@ bool ProrateExtraCharges(int32_t statement, std::span<const AcqProrateMath::Stat
 // error) when nothing was undone.
 bool UndoProratedCharges(int32_t statement, const std::vector<std::string>& types);
 
+void Initialize();
+void Terminate();
+
 }  // namespace acq::AcqProrate

@@ -27,4 +27,17 @@ bool IsApproved(int32_t statement, bool& approved);
 // The list "approve_statement" (command 223).
 void OpenStatementsToApprove();
 
+// Command 232 on the active window: the statement of a statement window
+// (after AcqStatmnt::ReadyFor with 297 and 349), or the selected rows of
+// the statements-to-approve list. The caller has checked stApprv.
+void ApproveActive(HWND active);
+// Command 224 on the active statement window (ReadyFor with 300 and 350).
+// The caller has checked stUnApp.
+void UndoApprovalActive(HWND active);
+// Whether `hwnd` is the statements-to-approve list.
+bool IsApprovalList(HWND hwnd);
+
+void Initialize();
+void Terminate();
+
 }  // namespace acq::AcqStApp

@@ -59,4 +59,21 @@ struct LineKey {
 };
 bool SelectedLines(HWND hwnd, std::vector<LineKey>& lines);
 
+// Whether `hwnd` is a statement window.
+bool IsStatementWindow(HWND hwnd);
+// Refresh (57642) on statement window `hwnd`: unsaved changes are asked
+// about (Yes saves, No drops them, Cancel keeps them and reads nothing),
+// then the statement is read again.
+void Reload(HWND hwnd);
+
+// Command 218 on the active window: the mode selection of the statement a
+// statement window, find window or statement list shows.
+void StatementMode(HWND active);
+// Command 222 (stUndo): undoes the selected lines of statement window
+// `hwnd` after asking; nothing for any other window.
+void UndoStatement(HWND hwnd);
+
+void Initialize();
+void Terminate();
+
 }  // namespace acq::AcqStatmnt

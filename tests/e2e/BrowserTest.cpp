@@ -165,6 +165,8 @@ const Scenario kScenarios[] = {
     // A draft marks nothing: no printed or order date on PO-2026-0003.
     {"print", "",
      "select count(printed_date), count(order_date) from po_line_item where \"po#\" = 3", "0|0"},
+    // The demo's one open payable is paid by the cheque run.
+    {"payables", "", "select status, \"cheque#\" from payables", "2|1"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, Browser, testing::ValuesIn(kScenarios),

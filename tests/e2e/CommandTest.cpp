@@ -65,19 +65,26 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       // Line lists and activities act on the lines of an open PO window, line
       // list or PO line find window; none is open.
       {160, ""}, {171, ""}, {172, ""}, {173, ""}, {174, ""}, {175, ""}, {176, Soon("Create Items")}, {178, Soon("Create Copies")},
-      {177, Soon("Copies")}, {253, Soon("Copies")}, {179, Soon("Prorated Extra Charges")},
+      {177, Soon("Copies")}, {253, Soon("Copies")}, {179, ""},
       {180, Soon("Bibliographic Record")}, {201, Soon("Undo Approval")},
       {202, Soon("Undo Receive")}, {203, Soon("Undo Cancel")},
       {204, Soon("Undo Discontinue or Renew")},
       {205, ""},  // undo order starts from a list of POs; none is open
-      {211, Soon("Statement")}, {215, Soon("Statement")},
-      {219, Soon("Statement")}, {216, Soon("Statement")}, {220, Soon("Statement")},
-      {217, Soon("Statement")}, {221, Soon("Statement")},
-      {214, Soon("Credits Applied to Invoices")}, {218, Soon("Statement Mode")},
-      {222, Soon("Undo Statement")}, {224, Soon("Undo Approval")},
-      {223, Soon("Statements to Approve")}, {225, Soon("EDIFACT Invoices")},
-      {231, Soon("Prorate Extra Charges")}, {232, Soon("Approve Statement")},
-      {241, Soon("Vouchers")}, {251, Soon("Purchase Requests")},
+      // New statements open empty windows; the last one opened stays active,
+      // so the statement commands after them meet an unsaved statement.
+      {211, Opens("Invoice (new)")}, {215, Opens("Supplemental Invoice (new)")},
+      {219, Opens("Invoice by Budget (new)")}, {216, Opens("Credit Memo (new)")},
+      {220, Opens("Credit by Budget (new)")}, {217, Opens("Refund (new)")},
+      {221, Opens("Refund by Budget (new)")},
+      // Credits, mode and undo act on saved statements, or on the rows
+      // selected in a statement list: nothing to act on.
+      {214, ""}, {218, ""}, {222, ""},
+      {224, "msgbox \"Undo Approve Statement Message\" \"Statement must be saved before "
+            "continuing with undo approval.\" -> OK (auto)\n"},
+      {223, Opens("Statements to Approve")}, {225, Soon("EDIFACT Invoices")},
+      // The list of statements to approve is active now, with nothing selected.
+      {231, ""}, {232, ""},
+      {241, Opens("Vouchers")}, {251, Soon("Purchase Requests")},
       {252, Soon("Find Purchase Requests")}, {261, Soon("Accounts")}, {262, Soon("Accounts")},
       {263, Soon("Accounts")}, {265, Soon("Account Years")}, {266, Soon("Reassign Budget")},
       {267, Soon("Transfer Unspent")}, {264, Soon("Budget Hierarchy Manager")},
@@ -87,8 +94,8 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       {282, Soon("Budget Status Report")}, {283, Soon("Budget Codes Report")},
       {284, Soon("PO Lines by Vendor Report")}, {285, Soon("Vendor Contracts Report")},
       // Workslip Printer Options (292) waits for a person: WorkslipTest runs it.
-      {310, Soon("Outstanding Payables")}, {320, Soon("Cheque Runs")},
-      {330, Soon("Cheque Updates")}, {340, Soon("Tax Report")}, {350, Soon("Tax Report")},
+      {310, Opens("Outstanding Payables")}, {320, Opens("Cheque Run: Reprint Reports")},
+      {330, "msgbox \"Cheque Updates\" \"No cheques have been issued yet.\" -> OK (auto)\n"}, {340, Soon("Tax Report")}, {350, Soon("Tax Report")},
       // Lists need an active PO, statement or voucher; none is selected.
       {154, ""}, {213, ""}, {242, ""},
       // The parameters editor and the find windows.
