@@ -165,6 +165,13 @@ const Scenario kScenarios[] = {
     // A draft marks nothing: no printed or order date on PO-2026-0003.
     {"print", "",
      "select count(printed_date), count(order_date) from po_line_item where \"po#\" = 3", "0|0"},
+    // Statement 2 approved: the money of its three received items and its
+    // shipping charge on OPS.2026 are spent.
+    {"statement", "",
+     "select count(approve_date), (select count(*) from po_line_item_budget_amount where "
+     "\"statement#\" = 2 and spent = 1), (select spent from statement_extra_charge where "
+     "\"statement#\" = 2) from statement where \"statement#\" = 2",
+     "1|3|1"},
     // The demo's one open payable is paid by the cheque run.
     {"payables", "", "select status, \"cheque#\" from payables", "2|1"},
 };
