@@ -144,15 +144,13 @@ std::vector<std::string> Database_WorkslipsMigration();
 std::vector<std::string> Database_PoPrintMigration();
 // Migration 12: the claims review.
 std::vector<std::string> Database_ClaimsMigration();
-// Migration 13: the statement window, its editors and their views.
-std::vector<std::string> Database_StatementWindowsMigration();
-// Migration 14: statement approval and the statements-to-approve list.
+// Migration 13: statement approval and the statements-to-approve list.
 std::vector<std::string> Database_StatementApprovalMigration();
-// Migration 15: extra-charge proration.
+// Migration 14: extra-charge proration.
 std::vector<std::string> Database_ProrationMigration();
-// Migration 16: the voucher list and voucher bookkeeping.
+// Migration 15: the voucher list and voucher bookkeeping.
 std::vector<std::string> Database_VouchersMigration();
-// Migration 17: payables, cheque runs and cheque updates.
+// Migration 16: payables, cheque runs and cheque updates.
 std::vector<std::string> Database_PayablesMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.

@@ -217,11 +217,10 @@ std::vector<Migration>& Migrations() {
       Migration{10, Database_WorkslipsMigration()},
       Migration{11, Database_PoPrintMigration()},
       Migration{12, Database_ClaimsMigration()},
-      Migration{13, Database_StatementWindowsMigration()},
-      Migration{14, Database_StatementApprovalMigration()},
-      Migration{15, Database_ProrationMigration()},
-      Migration{16, Database_VouchersMigration()},
-      Migration{17, Database_PayablesMigration()},
+      Migration{13, Database_StatementApprovalMigration()},
+      Migration{14, Database_ProrationMigration()},
+      Migration{15, Database_VouchersMigration()},
+      Migration{16, Database_PayablesMigration()},
   };
   return list;
 }

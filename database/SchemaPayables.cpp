@@ -1,4 +1,4 @@
-// Migration 17: payables, cheque runs and cheque updates.
+// Migration 16: payables, cheque runs and cheque updates.
 //
 // The three list windows of payables: the outstanding payables (open and
 // on hold), the cheque runs (to reprint their reports) and the cheques of

@@ -1,4 +1,4 @@
-// Migration 15: extra-charge proration.
+// Migration 14: extra-charge proration.
 //
 // The prorated shares of a statement's extra charges are rows of
 // po_line_item_budget_amount carrying their extra_charge_type (the view

@@ -1,4 +1,4 @@
-// Migration 14: statement approval.
+// Migration 13: statement approval.
 //
 // The statements-to-approve lister reads the view approve_statement (every
 // statement not yet approved) with the list template of its own: the rows,

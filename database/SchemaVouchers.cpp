@@ -1,4 +1,4 @@
-// Migration 16: the voucher list and voucher bookkeeping.
+// Migration 15: the voucher list and voucher bookkeeping.
 //
 // The list shows every voucher and, first, the "(new)" candidates (voucher#
 // 0, one per approved statement with spent money no voucher pays yet); its
