@@ -107,12 +107,32 @@ DbCode CreateChequeRun(pwdb::DbConnection& db, const std::vector<DbsValue>& args
 // create_payables_cheque(cheque#, vendor#, cheque_run#): pays every open
 // payable of the vendor with one cheque of their total, dated today. A
 // vendor whose open payables total zero or less (or that has none left:
-// another run paid them) gets no cheque: nothing changes, result 0.
+// another run paid them) gets no cheque: nothing changes, result 0. A
+// cheque's total is in one currency, so a vendor with open payables in
+// more than one fails the call (and with it the run) with the reason.
 DbCode CreatePayablesCheque(pwdb::DbConnection& db, const std::vector<DbsValue>& args,
                             std::vector<DbsResultSet>& results, std::string& error) {
   const DbsValue today = DbsValue::Int(DbDabs_GetDate());
+  int64_t currencies = 0;
+  DbCode rc = ScalarInt(db,
+                        "SELECT count(DISTINCT upper(trim(coalesce(currency, '')))) "
+                        "FROM payables WHERE \"vendor#\" = ?1 AND status = 0",
+                        {args[1]}, currencies, error);
+  if (rc != kDbOk) return rc;
+  if (currencies > 1) {
+    DbsResultSet name;
+    rc = Database_Query(db, "SELECT name FROM vendor WHERE \"vendor#\" = ?1", {args[1]}, name,
+                        error);
+    if (rc != kDbOk) return rc;
+    const std::string vendor = name.rows.empty() || name.rows[0].empty() || name.rows[0][0].IsNull()
+                                   ? "Vendor " + std::to_string(args[1].i)
+                                   : name.rows[0][0].s;
+    error = vendor + " has open payables in more than one currency, and a cheque pays in one. "
+            "Put the payables of all but one currency on hold and run the cheque run again.";
+    return kDbError;
+  }
   int changes = 0;
-  DbCode rc = Database_Exec(db,
+  rc = Database_Exec(db,
                             "UPDATE payables SET status = 2, \"cheque#\" = ?1, process_date = ?3 "
                             "WHERE \"vendor#\" = ?2 AND status = 0",
                             {args[0], args[1], today}, error, &changes);

@@ -181,17 +181,20 @@ Outcome CreateChequeRun(RunResult& out) {
     DbCode code = LoadIn(msg, "open_os_payables_vendor", "vendor#,vendor_name,amount", "",
                          "vendor_name,vendor#", vendors);
     if (code != kDbOk) return code;
-    // A vendor owed in two currencies has two rows; it gets one cheque.
+    // One row per vendor and currency. A vendor owed in one currency gets
+    // a cheque when it is owed more than zero; one owed in two is handed to
+    // create_payables_cheque all the same, which refuses it with the reason
+    // (a cheque's total is in one currency), and the run is not made.
     std::vector<int32_t> order;
-    std::map<int32_t, Dec64> totals;
+    std::map<int32_t, int> rows;
     const int colVendor = Col(*vendors, "vendor#"), colAmount = Col(*vendors, "amount");
+    std::map<int32_t, Dec64> owed;
     for (int row = 1; row <= _BktCountAll(*vendors); ++row) {
       const int32_t vendor = _ColGetInt(*vendors, row, colVendor);
-      if (!totals.count(vendor)) order.push_back(vendor);
-      Dec64& sum = totals[vendor];
-      (void)LbDec64_Add64(sum, MoneyCell(*vendors, row, colAmount), sum);
+      if (rows[vendor]++ == 0) order.push_back(vendor);
+      owed[vendor] = MoneyCell(*vendors, row, colAmount);
     }
-    std::erase_if(order, [&](int32_t v) { return totals[v].raw <= 0; });
+    std::erase_if(order, [&](int32_t v) { return rows[v] == 1 && owed[v].raw <= 0; });
     if (order.empty()) {
       refused = true;
       return kDbOk;

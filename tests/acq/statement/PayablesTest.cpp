@@ -233,6 +233,26 @@ TEST_F(MixedCurrencyPayables, RunIsRefusedWithTheReasonAndWritesNothing) {
   EXPECT_EQ(Q("select status, count(*) from payables group by status"), "0,2;");
 }
 
+class TwoCurrencyVendor : public Payables {
+ protected:
+  TwoCurrencyVendor()
+      : Payables({{11, "A", 4, "10000000", 0, "GBP"}, {12, "B", 4, "20000000", 0, "CAD"},
+                  {13, "C", 3, "5000000", 0, "CAD"}}) {}
+};
+
+// A cheque's total is in one currency: a vendor owed in two fails the run
+// with its name and the reason, before anything is paid or numbered.
+TEST_F(TwoCurrencyVendor, RunIsRefusedNamingTheVendor) {
+  pay::RunResult run;
+  EXPECT_EQ(pay::CreateChequeRun(run), Outcome::Failed);
+  ASSERT_EQ(acqtest::ShownErrors().size(), 1u);
+  EXPECT_NE(acqtest::ShownErrors()[0].find("has open payables in more than one currency"),
+            std::string::npos) << acqtest::ShownErrors()[0];
+  EXPECT_EQ(Q("select count(*) from cheque_run"), "0;");
+  EXPECT_EQ(Q("select count(*) from cheque"), "0;");
+  EXPECT_EQ(Q("select status, count(*) from payables group by status"), "0,3;");
+}
+
 TEST_F(Payables, ChequeUpdatesChangeOnlyIssuedChequesAllOrNothing) {
   pay::RunResult run;
   ASSERT_EQ(pay::CreateChequeRun(run), Outcome::Done);
