@@ -53,6 +53,16 @@ bool LoadBktFromCols(int cloneFlag1, int cloneFlag2, BktHandle& bkt, std::string
   return true;
 }
 
+bool RunStatement(const std::string& sql) {
+  DbMsg msg;
+  int32_t none = 0;
+  if (DbCode code = AcqDb::ExecSP(msg, &none, sizeof none, "", sql); code != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, code);
+    return false;
+  }
+  return true;
+}
+
 bool LoadShrCodeBkt(std::string_view codeTable, BktHandle& bkt) {
   DbMsg msg;
   if (DbCode code = AcqDb::GetShrCodeBkt(msg, codeTable, bkt); code != kDbOk) {

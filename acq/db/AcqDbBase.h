@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,9 @@ void RollbackTrans();
 bool LoadBktFromCols(int cloneFlag1, int cloneFlag2, BktHandle& bkt, std::string_view columns,
                      std::string_view table);
 bool LoadShrCodeBkt(std::string_view codeTable, BktHandle& bkt);
+// Runs a complete statement (an insert, update or delete) on the session,
+// reporting a failure through HandleDbError and returning false.
+bool RunStatement(const std::string& sql);
 
 // Holds a transaction level for a scope: rolled back unless Commit was
 // called (so an early return can never leave a level open).

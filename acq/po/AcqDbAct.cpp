@@ -31,6 +31,8 @@
 namespace acq::AcqDbAct {
 namespace {
 
+using AcqDbBase::RunStatement;
+
 namespace budget = AcqDbBudget;
 using AcqDb::ClearChanges;
 using AcqDbExcept::HandleDbError;
@@ -116,16 +118,6 @@ void ReportFailure(std::string_view text) {
 }
 
 // ---- statements and loads that report their own failures ---------------------------------------
-
-// Runs a complete statement (an update, a delete) on the session.
-bool RunStatement(const std::string& sql) {
-  DbMsg msg;
-  int32_t none = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &none, sizeof none, "", sql);
-  if (code == kDbOk) return true;
-  HandleDbError(msg, code);
-  return false;
-}
 
 // The single number a statement selects (0 for no row or NULL).
 bool QueryNumber(const std::string& sql, int32_t& value) {

@@ -34,6 +34,8 @@
 namespace acq::AcqWrkBatch {
 namespace {
 
+using AcqDbBase::RunStatement;
+
 // Batches hold received items: their workslips are receipt workslips.
 AcqWrkslip::PrintResult PrintSlips(HWND owner, const std::vector<AcqWrkslip::Slip>& slips) {
   return AcqWrkslip::Print(owner, slips, AcqWrkslip::Source::Receipt);
@@ -97,16 +99,6 @@ bool Ask(HWND owner, int id, std::string_view a1 = {}, std::string_view a2 = {},
          std::string_view a3 = {}) {
   return MucTools_MsgBoxCap(owner, Lb_FormatMessage(AcqBase::LoadStr(id), a1, a2, a3),
                             MB_YESNO | MB_ICONQUESTION) == IDYES;
-}
-
-// Runs a complete statement on the session; a failure is reported.
-bool RunStatement(const std::string& sql) {
-  DbMsg msg;
-  int32_t none = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &none, sizeof none, "", sql);
-  if (code == kDbOk) return true;
-  HandleDbError(msg, code);
-  return false;
 }
 
 // The rows of a query (at most the command buffer's 1024 characters) into

@@ -24,6 +24,8 @@ namespace acq::AcqDbStmnt {
 
 namespace {
 
+using AcqDbBase::RunStatement;
+
 using AcqDb::ClearChanges;
 using AcqPo::parts::DecOf;
 using AcqPo::parts::Quote;
@@ -61,15 +63,6 @@ bool Load(std::string_view columns, std::string_view table, const std::string& w
   DbMsg msg;
   const DbCode code = AcqDb::LoadTable(msg, ClearChanges::Yes, orderBy, where, columns, table,
                                        rows.get());
-  if (code == kDbOk) return true;
-  AcqDbExcept::HandleDbError(msg, code);
-  return false;
-}
-
-bool Run(const std::string& sql) {
-  DbMsg msg;
-  int32_t none = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &none, sizeof none, "", sql);
   if (code == kDbOk) return true;
   AcqDbExcept::HandleDbError(msg, code);
   return false;
@@ -242,23 +235,23 @@ bool CheckRules(const Statement& now, const Statement& edited, Refusal& refused)
 bool WriteHeader(const Header& h, bool isNew) {
   const DayNum today = DbDabs_GetDate();
   if (isNew) {
-    return Run("insert into statement(statement#,statement_number,statement_type,vendor#,amount,"
-               "amount_remaining,currency,exchange_rate,statement_date,note,gst,pst,gst_amount,"
-               "pst_amount,creation_date,last_update_date) values(" +
-               Key(h.statement) + "," + Quote(h.number) + "," + Key(h.type) + "," +
-               Key(h.vendor) + "," + Raw(h.amount) + "," + Raw(h.amount) + "," +
-               TextOrNull(h.currency) + "," + Raw(h.rate) + "," + OrNull(h.date) + "," +
-               TextOrNull(h.note) + "," + Key(h.gst) + "," + Key(h.pst) + "," +
-               OrNull(h.gstAmount) + "," + OrNull(h.pstAmount) + "," + Key(today) + "," +
-               Key(today) + ")");
+    return RunStatement(
+        "insert into statement(statement#,statement_number,statement_type,vendor#,amount,"
+        "amount_remaining,currency,exchange_rate,statement_date,note,gst,pst,gst_amount,"
+        "pst_amount,creation_date,last_update_date) values(" +
+        Key(h.statement) + "," + Quote(h.number) + "," + Key(h.type) + "," + Key(h.vendor) +
+        "," + Raw(h.amount) + "," + Raw(h.amount) + "," + TextOrNull(h.currency) + "," +
+        Raw(h.rate) + "," + OrNull(h.date) + "," + TextOrNull(h.note) + "," + Key(h.gst) + "," +
+        Key(h.pst) + "," + OrNull(h.gstAmount) + "," + OrNull(h.pstAmount) + "," + Key(today) +
+        "," + Key(today) + ")");
   }
-  return Run("update statement set statement_number=" + Quote(h.number) +
-             ",statement_type=" + Key(h.type) + ",vendor#=" + Key(h.vendor) +
-             ",amount=" + Raw(h.amount) + ",currency=" + TextOrNull(h.currency) +
-             ",exchange_rate=" + Raw(h.rate) + ",statement_date=" + OrNull(h.date) +
-             ",note=" + TextOrNull(h.note) + ",gst=" + Key(h.gst) + ",pst=" + Key(h.pst) +
-             ",gst_amount=" + OrNull(h.gstAmount) + ",pst_amount=" + OrNull(h.pstAmount) +
-             ",last_update_date=" + Key(today) + " where statement#=" + Key(h.statement));
+  return RunStatement("update statement set statement_number=" + Quote(h.number) +
+                      ",statement_type=" + Key(h.type) + ",vendor#=" + Key(h.vendor) +
+                      ",amount=" + Raw(h.amount) + ",currency=" + TextOrNull(h.currency) +
+                      ",exchange_rate=" + Raw(h.rate) + ",statement_date=" + OrNull(h.date) +
+                      ",note=" + TextOrNull(h.note) + ",gst=" + Key(h.gst) + ",pst=" + Key(h.pst) +
+                      ",gst_amount=" + OrNull(h.gstAmount) + ",pst_amount=" + OrNull(h.pstAmount) +
+                      ",last_update_date=" + Key(today) + " where statement#=" + Key(h.statement));
 }
 
 // amount x rate, the base money of a row; false on an overflow (reported).
@@ -287,18 +280,19 @@ bool WriteMoneyRows(const Statement& was, const Statement& to, AcqDbBudget::Budg
     AcqDbBudget::DecreaseExtraOnOrder("", base, b.budget, moves.deltas(), moves.detail());
   }
   // Vouchered rows stay as they are (the rules let no change of them through).
-  if (!Run("delete from statement_extra_charge where statement#=" + s +
-           " and voucher# IS NULL") ||
-      !Run("delete from statement_budget where statement#=" + s + " and voucher# IS NULL"))
+  if (!RunStatement("delete from statement_extra_charge where statement#=" + s +
+                    " and voucher# IS NULL") ||
+      !RunStatement("delete from statement_budget where statement#=" + s +
+                    " and voucher# IS NULL"))
     return false;
   for (const Charge& c : to.charges) {
     Dec64 base;
     if (c.vouchered) continue;
     if (!Base(c.amount, rate, base)) return false;
-    if (!Run("insert into statement_extra_charge(statement#,extra_charge_type,amount,"
-             "exchange_rate,budget,spent) values(" + s + "," + Quote(c.type) + "," +
-             Raw(c.amount) + "," + Raw(rate) + "," + TextOrNull(c.budget) + "," +
-             Key(c.spent) + ")"))
+    if (!RunStatement("insert into statement_extra_charge(statement#,extra_charge_type,amount,"
+                      "exchange_rate,budget,spent) values(" + s + "," + Quote(c.type) + "," +
+                      Raw(c.amount) + "," + Raw(rate) + "," + TextOrNull(c.budget) + "," +
+                      Key(c.spent) + ")"))
       return false;
     if (!c.budget.empty() && !c.spent)
       AcqDbBudget::IncreaseExtraOnOrder(c.type, base, c.budget, moves.deltas(), moves.detail());
@@ -307,9 +301,10 @@ bool WriteMoneyRows(const Statement& was, const Statement& to, AcqDbBudget::Budg
     Dec64 base;
     if (b.vouchered) continue;
     if (!Base(b.amount, rate, base)) return false;
-    if (!Run("insert into statement_budget(statement#,budget,amount,exchange_rate,spent) "
-             "values(" + s + "," + Quote(b.budget) + "," + Raw(b.amount) + "," + Raw(rate) +
-             "," + Key(b.spent) + ")"))
+    if (!RunStatement(
+            "insert into statement_budget(statement#,budget,amount,exchange_rate,spent) values(" +
+            s + "," + Quote(b.budget) + "," + Raw(b.amount) + "," + Raw(rate) + "," +
+            Key(b.spent) + ")"))
       return false;
     if (!b.spent)
       AcqDbBudget::IncreaseExtraOnOrder("", base, b.budget, moves.deltas(), moves.detail());
@@ -332,7 +327,7 @@ bool RestoreOrder(int32_t po, int16_t line, int16_t item, AcqDbBudget::BudgetMov
     return false;
   if (invoiced > 0) return true;
   BucketHold price, rate;
-  if (!Run("update po_line_item set invoice_date=NULL where " + where) ||
+  if (!RunStatement("update po_line_item set invoice_date=NULL where " + where) ||
       !Load("unit_price", "po_line", "po#=" + Key(po) + " and line=" + Key(line), "", price) ||
       !Load("exchange_rate", "currency",
             "currency=(select currency from po where po#=" + Key(po) + ")", "", rate))
@@ -554,17 +549,18 @@ bool UndoStatementLines(int32_t statement, const std::vector<int16_t>& statement
         return false;
       for (int i = 1; i <= _BktCountAll(*items); ++i) {
         const int16_t item = static_cast<int16_t>(WholeOf(*items, i, "item").value_or(0));
-        if (!Run("insert into po_line_item_history(po#,line,item,po_activity_type,"
-                 "transaction_type,date,time,statement#,amount,exchange_rate) values(" +
-                 Key(po) + "," + Key(line) + "," + Key(item) + ",'invoice',2," + Key(date) +
-                 "," + Key(time) + "," + s + "," +
-                 Raw(DecOf(*items, i, "amount").value_or(Dec64{})) + "," +
-                 Raw(DecOf(*items, i, "exchange_rate").value_or(Dec64::FromInt(1))) + ")") ||
+        if (!RunStatement(
+                "insert into po_line_item_history(po#,line,item,po_activity_type,"
+                "transaction_type,date,time,statement#,amount,exchange_rate) values(" +
+                Key(po) + "," + Key(line) + "," + Key(item) + ",'invoice',2," + Key(date) + "," +
+                Key(time) + "," + s + "," + Raw(DecOf(*items, i, "amount").value_or(Dec64{})) +
+                "," + Raw(DecOf(*items, i, "exchange_rate").value_or(Dec64::FromInt(1))) + ")") ||
             !AcqDbBudget::RemoveItemBudgetAmounts(po, line, item, mine, moves) ||
             !RestoreOrder(po, line, item, moves))
           return false;
       }
-      if (!Run("delete from statement_line where statement#=" + s + " and statement_line=" + sl))
+      if (!RunStatement("delete from statement_line where statement#=" + s +
+                        " and statement_line=" + sl))
         return false;
     }
     return AcqDbBudget::ApplyStatementBudgetUpdate(list.get(), moves, true, statement, nullptr);

@@ -39,6 +39,8 @@
 namespace acq::AcqStApp {
 namespace {
 
+using AcqDbBase::RunStatement;
+
 namespace budget = AcqDbBudget;
 using AcqDbExcept::HandleDbError;
 
@@ -84,15 +86,6 @@ void ReportFailure(std::string_view text) {
 }
 
 // ---- reads and writes that report their own failures ----------------------------------------
-
-bool RunStatement(const std::string& sql) {
-  DbMsg msg;
-  int32_t none = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &none, sizeof none, "", sql);
-  if (code == kDbOk) return true;
-  HandleDbError(msg, code);
-  return false;
-}
 
 bool LoadRows(const std::string& sql, BucketHold& rows) {
   DbMsg msg;
