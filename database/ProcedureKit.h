@@ -77,5 +77,8 @@ void RegisterApprovalProcedures();
 void RegisterVoucherProcedures();
 void RegisterPayablesProcedures();
 void RegisterProrationProcedures();
+void RegisterEdiResponsesProcedures();
+void RegisterEdiInvoicesProcedures();
+void RegisterOrderFilesProcedures();
 
 }  // namespace dbproc

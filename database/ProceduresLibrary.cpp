@@ -152,4 +152,7 @@ void Database_RegisterLibraryProcedures() {
   dbproc::RegisterVoucherProcedures();
   dbproc::RegisterPayablesProcedures();
   dbproc::RegisterProrationProcedures();
+  dbproc::RegisterEdiResponsesProcedures();
+  dbproc::RegisterEdiInvoicesProcedures();
+  dbproc::RegisterOrderFilesProcedures();
 }

@@ -221,6 +221,10 @@ std::vector<Migration>& Migrations() {
       Migration{14, Database_ProrationMigration()},
       Migration{15, Database_VouchersMigration()},
       Migration{16, Database_PayablesMigration()},
+      Migration{17, Database_EdifactUploadMigration()},
+      Migration{18, Database_OrderResponsesMigration()},
+      Migration{19, Database_EdifactInvoicesMigration()},
+      Migration{20, Database_OrderFilesMigration()},
   };
   return list;
 }

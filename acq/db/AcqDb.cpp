@@ -16,9 +16,9 @@ constexpr int kCacheColTable = 1;
 constexpr int kCacheColColumns = 2;
 constexpr int kCacheColBkt = 3;
 
-// The command being built: empty, or its text. At most one is pending,
-// module-wide; building and running one is never interleaved between threads.
-std::unique_ptr<std::string> dbCmdPtr;
+// The command being built: empty, or its text. At most one is pending per
+// thread: a worker thread builds its commands on its own session.
+thread_local std::unique_ptr<std::string> dbCmdPtr;
 
 // A failure to open the command sequence (or a command abandoned because it
 // overflowed): set by the append that met it, reported and cleared by the
@@ -27,7 +27,7 @@ struct CmdFailure {
   DbCode code = kDbOk;
   DbMsg msg;
 };
-CmdFailure cmdFailure;
+thread_local CmdFailure cmdFailure;
 
 // Empty typed Buckets per (table, columns), read-only, alive until Terminate.
 BktHandle cacheBkt = nullptr;

@@ -22,8 +22,9 @@ void DummyDbErrorProc(std::string_view text) {
       text);
 }
 
-// A plain counter without a lock: transactions are opened on one thread.
-unsigned dbTransCount = 0;
+// A plain counter per thread: each thread that opens transactions (the
+// user interface, the import thread) does so on its own session.
+thread_local unsigned dbTransCount = 0;
 // Errors held back while a transaction is open. Rows are added only while
 // the count is above 0; a commit keeps them; the rollback that reaches 0, a
 // flush or Terminate empties the list. Guarded by errorSem.

@@ -11,6 +11,11 @@ State state;
 
 State& Globals() { return state; }
 
+HDb& ThreadSession() {
+  thread_local HDb session = nullptr;
+  return session;
+}
+
 void ResetPrerequisites() {
   state.acqPrivileges.fill(kPrivilegeNotLoaded);
   state.acqmanPrivileges.fill(kPrivilegeNotLoaded);

@@ -58,7 +58,25 @@ struct State {
 
 // The module-wide state, from Initialize to Terminate.
 State& Globals();
-inline HDb Session() { return Globals().session; }
+
+// A worker thread's own session (the EDIFACT import thread): while one is
+// set on a thread, every database call the module makes on that thread goes
+// to it, so the thread never shares a connection, a pending command or a
+// transaction with the user interface. nullptr on every other thread.
+HDb& ThreadSession();
+inline HDb Session() {
+  HDb own = ThreadSession();
+  return own ? own : Globals().session;
+}
+
+// Sets the calling thread's own session for a scope and clears it after.
+class ThreadSessionHold {
+ public:
+  explicit ThreadSessionHold(HDb session) { ThreadSession() = session; }
+  ~ThreadSessionHold() { ThreadSession() = nullptr; }
+  ThreadSessionHold(const ThreadSessionHold&) = delete;
+  ThreadSessionHold& operator=(const ThreadSessionHold&) = delete;
+};
 
 // Every privilege -1 and every parameter at its default.
 void ResetPrerequisites();

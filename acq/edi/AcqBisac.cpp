@@ -1,5 +1,13 @@
 // AcqBisac: BISAC order files.
-// Nothing to set up at start-up yet.
+// (Stub until it is built.)
+#include "acq/edi/AcqBisac.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqBisac {
+
+void BisacOrdersCommand(HWND) {}
+
+}  // namespace acq::AcqBisac
 
 ACQ_UNIT_EMPTY(AcqBisac)

@@ -1,5 +1,13 @@
 // AcqEdiInv: EDIFACT invoices turned into statements.
-// Nothing to set up at start-up yet.
+// (Stub until it is built.)
+#include "acq/edi/AcqEdiInv.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqEdiInv {
+
+void InvoicesCommand(HWND) {}
+
+}  // namespace acq::AcqEdiInv
 
 ACQ_UNIT_EMPTY(AcqEdiInv)

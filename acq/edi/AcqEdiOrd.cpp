@@ -1,5 +1,13 @@
 // AcqEdiOrd: EDIFACT ORDERS interchanges.
-// Nothing to set up at start-up yet.
+// (Stub until it is built.)
+#include "acq/edi/AcqEdiOrd.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqEdiOrd {
+
+void EdifactOrdersCommand(HWND) {}
+
+}  // namespace acq::AcqEdiOrd
 
 ACQ_UNIT_EMPTY(AcqEdiOrd)

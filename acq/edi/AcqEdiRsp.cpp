@@ -1,5 +1,13 @@
 // AcqEdiRsp: EDIFACT order responses applied to PO line items.
-// Nothing to set up at start-up yet.
+// (Stub until it is built.)
+#include "acq/edi/AcqEdiRsp.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqEdiRsp {
+
+void OrderResponsesCommand(HWND) {}
+
+}  // namespace acq::AcqEdiRsp
 
 ACQ_UNIT_EMPTY(AcqEdiRsp)

@@ -1,5 +1,13 @@
 // AcqEdiUpld: Upload of EDIFACT interchange files on the import thread.
-// Nothing to set up at start-up yet.
+// (Stub until it is built.)
+#include "acq/edi/AcqEdiUpld.h"
+
 #include "acq/AcqUnit.h"
+
+namespace acq::AcqEdiUpld {
+
+void UploadCommand(HWND) {}
+bool UploadRunning() { return false; }
+}  // namespace acq::AcqEdiUpld
 
 ACQ_UNIT_EMPTY(AcqEdiUpld)

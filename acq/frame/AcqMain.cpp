@@ -10,6 +10,11 @@
 #include "acq/db/AcqDbExcept.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/db/AcqDbNames.h"
+#include "acq/edi/AcqBisac.h"
+#include "acq/edi/AcqEdiInv.h"
+#include "acq/edi/AcqEdiOrd.h"
+#include "acq/edi/AcqEdiRsp.h"
+#include "acq/edi/AcqEdiUpld.h"
 #include "acq/frame/AcqDbPrereq.h"
 #include "acq/frame/AcqFind.h"
 #include "acq/frame/AcqGlobal.h"
@@ -317,6 +322,11 @@ void RunUndoStatement(const Command& c, HWND) {
 void RunNewPoForVendor(const Command&, HWND) { AcqPo::NewPoForVendor(); }
 void RunNewPo(const Command&, HWND) { AcqPo::NewPo(); }
 void RunApprovalList(const Command&, HWND) { AcqPoApp::OpenApprovalList(); }
+void RunUpload(const Command&, HWND) { AcqEdiUpld::UploadCommand(PwMucBase_hwndClient); }
+void RunOrderResponses(const Command&, HWND) { AcqEdiRsp::OrderResponsesCommand(PwMucBase_hwndClient); }
+void RunEdifactInvoices(const Command&, HWND) { AcqEdiInv::InvoicesCommand(PwMucBase_hwndClient); }
+void RunEdifactOrders(const Command&, HWND) { AcqEdiOrd::EdifactOrdersCommand(Active()); }
+void RunBisacOrders(const Command&, HWND) { AcqBisac::BisacOrdersCommand(Active()); }
 void RunClaimsReview(const Command& c, HWND) {
   if (Granted(c.privilege)) AcqClaim::OpenClaimsReview();
 }
@@ -400,7 +410,7 @@ const Command kCommands[] = {
     {57607, "Print List", RunReportList},
     {42102, "Search List", RunReportList},
     {42202, "Reload List", RunReportList},
-    {109, "Upload EDIFACT Files", RunNotBuilt},
+    {109, "Upload EDIFACT Files", RunUpload},
     {134, "Budget Hierarchy: Add", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
     {135, "Budget Hierarchy: Remove", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
     {136, "Budget Hierarchy: Move Up", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
@@ -413,15 +423,15 @@ const Command kCommands[] = {
     {153, "Find PO Line", RunFind, kLine},
     {154, "List POs of Statement", RunPosOfStatement},
     {155, "PO Line Approval", RunApprovalList},
-    {156, "EDIFACT Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
-    {157, "BISAC Orders", RunNotBuilt, 0, Acq(AcqSecurity::poPross)},
+    {156, "EDIFACT Orders", RunEdifactOrders, 0, Acq(AcqSecurity::poPross)},
+    {157, "BISAC Orders", RunBisacOrders, 0, Acq(AcqSecurity::poPross)},
     {158, "Print POs", RunPrintPos, 0, Acq(AcqSecurity::poPross)},
     {159, "Print Draft POs", RunPrintDraftPos, 0, Acq(AcqSecurity::poDraft)},
     {160, "PO Lines", RunLinesOfPoWindow},
     {161, "Cancel PO", RunPlaceholder},
     {162, "Renewal Candidates", RunNotBuilt, 0, Acq(AcqSecurity::poRenew)},
     {163, "Set Renewal Orders", RunNotBuilt, 0, Acq(AcqSecurity::poSetRw)},
-    {164, "EDIFACT Order Responses", RunNotBuilt, 0, Acq(AcqSecurity::poHead)},
+    {164, "EDIFACT Order Responses", RunOrderResponses, 0, Acq(AcqSecurity::poHead)},
     {170, "Workslip Batches", RunWorkslipBatches},
     {171, "PO Line List", RunLinesOfActive},
     {172, "Approve PO Lines", RunLineActivity, kApprove},
@@ -457,7 +467,7 @@ const Command kCommands[] = {
     {222, "Undo Statement", RunUndoStatement, 0, Acq(AcqSecurity::stUndo)},
     {224, "Undo Approval", RunUndoStatementApproval, 0, Acq(AcqSecurity::stUnApp)},
     {223, "Statements to Approve", RunStatementsToApprove},
-    {225, "EDIFACT Invoices", RunNotBuilt, 0, Acq(AcqSecurity::stHead)},
+    {225, "EDIFACT Invoices", RunEdifactInvoices, 0, Acq(AcqSecurity::stHead)},
     {231, "Prorate Extra Charges", RunProrate},
     {232, "Approve Statement", RunApproveStatement, 0, Acq(AcqSecurity::stApprv)},
     {241, "Vouchers", RunVouchers, 0, Acq(AcqSecurity::vFind)},

@@ -33,6 +33,20 @@ void DbDabs_DateToMDY(DayNum date, int& month, int& day, int& year);
 int DbDabs_DaysPerMonth(int month, int year);
 std::string DbDabs_TimeToStr(MinuteOfDay time);     // "HH:MM"
 bool DbDabs_QueryTimeFmt24();                       // the workstation's clock is 24-hour
+// The fixed forms of files exchanged with vendors. YYMMDD takes its century
+// from a window: 00-49 are 2000-2049, 50-99 are 1950-1999. Each parser is
+// false for text that is not exactly its form or not a date (time) in range.
+bool DbDabs_YYMMDDToDate(std::string_view text, DayNum& date);
+bool DbDabs_CCYYMMDDToDate(std::string_view text, DayNum& date);
+std::string DbDabs_DateToYYMMDD(DayNum date);       // "261206"; "" for kNoDate
+std::string DbDabs_DateToCCYYMMDD(DayNum date);     // "20261206"; "" for kNoDate
+bool DbDabs_HHMMToTime(std::string_view text, MinuteOfDay& time);   // "0930"
+std::string DbDabs_TimeToHHMM(MinuteOfDay time);    // "0930"
+// A time as a person types it: "14:30", "2:30", "1430", "9" (hours only);
+// with `pm` true an hour 1 to 11 is taken in the afternoon and 12 stays
+// noon, and with `pm` false (on a 12-hour clock) 12 is midnight; on a
+// 24-hour clock pass pm false and `twelveHour` false. False when not a time.
+bool DbDabs_StrToTime(std::string_view text, bool pm, bool twelveHour, MinuteOfDay& time);
 // Money format `which` (0: the base currency) of the database connection:
 // symbol and decimals from the single `matham` row once logged in (2 and ""
 // otherwise).

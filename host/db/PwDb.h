@@ -210,6 +210,11 @@ DbConflictStats _DbGetConflictStats();
 DbCode _DbGetNewKeyValidate(HDb db, std::string_view keyTable, std::string_view dataTable,
                             std::string_view keyColumn, int32_t& key, DbMsg& msg);
 
+// Next value of the key named `keyName` in the key table (a row created at
+// 1 when missing), with no data table to check it against (control
+// references of order files). Safe with several sessions at once, as above.
+DbCode _DbGetNewKeyNoValidate(HDb db, std::string_view keyName, int32_t& key, DbMsg& msg);
+
 // Whether the site has feature `name` (table pw_site_feature, read at log-in).
 bool _GetActiveFeature(std::string_view name);
 

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Asks the person, under `title`, for the name of a file to write, offering
 // `offeredName`. The answer is a bare file name (blanks around it dropped)
@@ -28,3 +29,14 @@ std::string MucFilet_BadFileName(std::string_view name);
 // gave): a browser offers it for download under its own name, a script's
 // transcript notes it. Call it once, after FIOA_Close succeeded.
 void MucFilet_FileWritten(const std::string& path);
+
+// The host's box for choosing several files to read (interchanges to
+// upload), titled `title`, showing the files that match `filter` ("*.*"),
+// opened in `directory` ("" the person's own folder). True with the full
+// paths of the chosen files in `paths` (each readable by this program: a
+// browser's uploads are stored first) and the folder they were chosen in
+// in `directory`; false when the person cancelled or no UI driver is
+// installed (nothing changed).
+[[nodiscard]] bool MucFilet_MultiFileOpenBox(std::string_view title, std::string_view filter,
+                                             std::string& directory,
+                                             std::vector<std::string>& paths);

@@ -9,6 +9,8 @@
 // Code pages are taken to be ASCII-compatible single- or multi-byte ones.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -80,4 +82,56 @@ class FioaFileHold {
 
  private:
   HFIOA file_ = nullptr;
+};
+
+// ---- Reading files byte by byte (interchanges a vendor sent) ----------------------------------
+//
+// A file opened for reading hands out its bytes one at a time through a
+// buffer the caller provides (FIO_AssignBuffer): the whole file is never
+// in memory, whatever its size. FIO_RdChar is inline so that reading a
+// gigabyte costs one comparison a byte; it refills through FIO_Refill.
+
+struct FioFile {
+  const unsigned char* pos = nullptr;   // next byte in the buffer
+  const unsigned char* end = nullptr;   // one past the last byte read into it
+};
+using HFIO = FioFile*;
+
+constexpr int FIO_EOF = -1;     // FIO_RdChar: no byte left
+constexpr int FIO_ERROR = -2;   // FIO_RdChar: the read failed (FIO_LastError says why)
+
+// Opens `path` for reading. On failure false with the reason in `error`
+// ("Can't open <path>: No such file or directory"; a folder is refused).
+[[nodiscard]] bool FIO_Open(std::string_view path, HFIO* out, std::string* error);
+// Makes `buffer` (`size` bytes, owned by the caller, alive until close) the
+// file's read buffer. Without one the file reads through a small buffer of
+// its own.
+void FIO_AssignBuffer(HFIO file, unsigned char* buffer, size_t size);
+// The file's size in bytes when it was opened.
+int64_t FIO_Size(HFIO file);
+// Reads the next buffer's worth; the next byte (0 to 255), FIO_EOF or FIO_ERROR.
+int FIO_Refill(HFIO file);
+// The next byte of the file as its code point (0 to 255), FIO_EOF at the
+// end, FIO_ERROR when the read failed.
+inline int FIO_RdChar(HFIO file) { return file->pos < file->end ? *file->pos++ : FIO_Refill(file); }
+// Why the last FIO_RdChar gave FIO_ERROR.
+std::string FIO_LastError(HFIO file);
+// Closes the file; *file becomes nullptr. A null *file is a no-op.
+void FIO_Close(HFIO* file);
+
+// Owns a file opened for reading for a scope.
+class FioReadHold {
+ public:
+  FioReadHold() = default;
+  ~FioReadHold() { FIO_Close(&file_); }
+  FioReadHold(const FioReadHold&) = delete;
+  FioReadHold& operator=(const FioReadHold&) = delete;
+  [[nodiscard]] bool Open(std::string_view path, std::string* error) {
+    FIO_Close(&file_);
+    return FIO_Open(path, &file_, error);
+  }
+  HFIO get() const { return file_; }
+
+ private:
+  HFIO file_ = nullptr;
 };

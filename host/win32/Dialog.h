@@ -69,6 +69,16 @@ bool IsDlgButtonChecked(HWND dialog, int id);
 // are the ids of the group's ends, as in the template (false when `id` is
 // not a radio between them).
 bool CheckRadioButton(HWND dialog, int first, int last, int id);
+// Hides (false) or shows again a control: a hidden control is not shown
+// to the person and takes no action.
+bool ShowDlgItem(HWND dialog, int id, bool visible);
+bool IsDlgItemVisible(HWND dialog, int id);
+// A progress bar (control kind "progress"): `done` of `total` filled in
+// colour `fill` (0xRRGGBB) over `background`; the person sees the percentage.
+// total 0 shows an empty bar.
+bool SetDlgProgress(HWND dialog, int id, int64_t done, int64_t total, uint32_t fill = 0x00FF00,
+                    uint32_t background = 0xC0C0C0);
+int64_t GetDlgProgressDone(HWND dialog, int id);
 // The ids of the radio group `id` belongs to, in template order; empty
 // when `id` is not a radio.
 std::vector<int> RadioGroupOf(const DialogTemplate& tmpl, int id);

@@ -78,6 +78,9 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // false for an invalid window. nullptr posts a thread message to the
 // calling thread's own queue.
 bool PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The sound of something finished or refused: the UI driver tells the
+// person (a notice "beep"). `type` as Win32's (0 MB_OK, 0x10 MB_ICONHAND, ...).
+bool MessageBeep(UINT type);
 void PostQuitMessage(int exitCode);
 // Takes the next message; false when it is WM_QUIT. Blocks while the queue
 // is empty unless `wait` is false, when it returns false with msg.message 0.
