@@ -11,6 +11,7 @@
 #                                      the server half on that server, no cluster.
 #   scripts/dev.sh build               install and build only
 #   scripts/dev.sh bench               install, build, run the benchmarks
+#   scripts/dev.sh fuzz [SECONDS]      fuzz the EDIFACT reader (default 60 s)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ACQ_BUILD_DIR:-$root/build}
@@ -117,11 +118,14 @@ case "$verb" in
     else
       failed+=("$sanitize_build (build)")
     fi
+    # A minute of fuzzing of the EDIFACT reader (clang, ASan, UBSan).
+    "$root/scripts/fuzz-edifact.sh" 60 || failed+=("fuzz (edifact reader)")
     if ((${#failed[@]})); then
       printf 'dev.sh: tests failed: %s\n' "${failed[@]}" >&2
       exit 1
     fi
     ;;
+  fuzz) exec "$root/scripts/fuzz-edifact.sh" "$@" ;;
   bench)
     for b in "$build"/bin/bench_*; do "$b"; done
     ACQ_BIN="$build/bin/acq" "$root/scripts/bench-browser.sh"
@@ -135,7 +139,7 @@ case "$verb" in
     exec "$build/bin/acq" --db "$db" "$@"
     ;;
   *)
-    echo "usage: scripts/dev.sh run|serve|test|build|bench" >&2
+    echo "usage: scripts/dev.sh run|serve|test|build|bench|fuzz" >&2
     exit 64
     ;;
 esac

@@ -10,6 +10,8 @@ packages=(
   # The shared-server engine's tests run on throw-away clusters (pg-cluster.sh).
   postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
+  # Fuzzing the EDIFACT reader (scripts/fuzz-edifact.sh): clang with libFuzzer.
+  clang libfuzzer-14-dev
   # acq serve: the web server of the browser client.
   libboost-dev libssl-dev nlohmann-json3-dev
   # (the openssl tool makes a throw-away certificate for the TLS test)

@@ -11,4 +11,7 @@ namespace acq::AcqEdiInv {
 // The EDIFACT Invoices command: opens the message list.
 void InvoicesCommand(HWND owner);
 
+void Initialize();
+void Terminate();
+
 }  // namespace acq::AcqEdiInv

@@ -87,6 +87,9 @@ Lookup FindLocation(int kind, std::string_view code, std::string& location);
 // Message `id` of the string table with "%1" (and "%2") replaced: its text
 // part, without the caption.
 std::string MessageText(int id, std::string_view arg1 = {}, std::string_view arg2 = {});
+// A plain string of the table (written "text|", such as 353 and 354) with
+// "%1" and "%2" replaced.
+std::string PlainText(int id, std::string_view arg1 = {}, std::string_view arg2 = {});
 
 // Writes the rows of edifact_exception for one process (0 upload, 1
 // invoices, 2 order responses) into `exceptions` (a Bucket laid out like

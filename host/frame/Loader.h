@@ -32,6 +32,12 @@ class LoadedModule {
   // Process detach (the termination chain), then forgets the module's
   // registrations and closes the file. Does nothing when not loaded.
   void Unload();
+  // Forgets the module without detaching or closing it: for threads still
+  // running in its code at shut-down, which must not lose it under them.
+  void Abandon() {
+    handle_ = nullptr;
+    attached_ = false;
+  }
 
   SetHwndProc setHwnd() const { return setHwnd_; }
   WNDPROC mainWndProc() const { return mainWndProc_; }

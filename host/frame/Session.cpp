@@ -24,7 +24,9 @@
 // module reads them (RawMessage.h); numbers that are none are refused.
 //
 // Shut-down order: phase closing, the frame window destroyed (and with it
-// the client and every module window), phase terminating with the units'
+// the client and every module window), a bounded wait for the module's
+// registered threads (one still running keeps the module loaded and is
+// named in the transcript), phase terminating with the units'
 // Terminate procedures, then the module's unload (the termination chain).
 #include "host/frame/Session.h"
 
@@ -55,6 +57,7 @@
 #include "host/muc/MucTools.h"
 #include "host/sys/LbStr.h"
 #include "host/sys/RunTime.h"
+#include "host/sys/Thread.h"
 #include "host/win32/Dialog.h"
 
 namespace {
@@ -66,6 +69,8 @@ constexpr const char* kDatabaseName = "acq";
 constexpr int kFrameWidth = 1024, kFrameHeight = 768;
 // The module's accelerator table of the frame's general keys.
 constexpr int kFrameAccelerators = 1;
+// How long shut-down waits for the module's threads, in milliseconds.
+constexpr int kModuleThreadWaitMs = 30000;
 
 // The client window while the frame exists; the frame forwards its close.
 HWND frameClient = nullptr;
@@ -421,11 +426,31 @@ FrameWindows CreateFrameWindows(WNDPROC clientProc, const FrameMenu& menu) {
   return w;
 }
 
+// The module's threads (registered by name) use its units' state, so they
+// end before the Terminate procedures run; their windows are gone by now,
+// which tells them to stop. False, with the names of those still running
+// told, when they do not end in time: the module then stays as it is.
+bool WaitForModuleThreads() {
+  if (_RegisteredThreads().empty()) return true;
+  Lib_Trace("acq: waiting for the module's threads to end");
+  if (_WaitRegisteredThreads(kModuleThreadWaitMs)) return true;
+  for (const std::string& name : _RegisteredThreads()) {
+    if (UiDriver* driver = Ui_Driver()) driver->Notice("thread", "still running: " + name);
+    std::fprintf(stderr, "acq: the module's thread \"%s\" is still running; the module is not "
+                         "unloaded\n", name.c_str());
+  }
+  return false;
+}
+
 void ShutDown(LoadedModule& module, HWND frame) {
   Lib_Trace("acq: shutting down");
   Lib_SetPhase(kPhaseClosing);
   if (frame) DestroyWindow(frame);
   frameClient = nullptr;
+  if (!WaitForModuleThreads()) {
+    module.Abandon();
+    return;
+  }
   Lib_SetPhase(kPhaseTerminating);
   Lib_RunTerminateProcs();
   module.Unload();

@@ -10,6 +10,7 @@
 // named by name or by the heading shown.
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <climits>
 #include <optional>
 
@@ -147,7 +148,7 @@ std::vector<Grid> Grids(HWND hwnd) {
   std::vector<DialogControl> lists;   // copies: the calls below look the dialog up again
   if (const DialogTemplate* t = GetDialogTemplate(hwnd))
     for (const DialogControl& c : t->controls)
-      if (c.kind == ControlKind::List) lists.push_back(c);
+      if (c.kind == ControlKind::List && c.visible) lists.push_back(c);
   for (const DialogControl& c : lists)
     if (!GetDlgListColumns(hwnd, c.id).empty())
       out.push_back(Grid{nullptr, hwnd, c.id, c.name.empty() ? std::to_string(c.id) : c.name});
@@ -352,6 +353,7 @@ bool TypeIntoField(HWND top, const UiAction& a, std::string& error) {
         return TypeIntoGridCell(top, g, column, a, error);
     return Fail(error, Quoted(GetWindowTextW(top)) + " has no field " + Quoted(a.name));
   }
+  if (!c->visible) return Fail(error, "the field " + Quoted(a.name) + " is hidden");
   if (!c->enabled) return Fail(error, "the field " + Quoted(a.name) + " is read-only");
   const int id = c->id;
   SetDlgFocus(top, id);
@@ -383,9 +385,55 @@ bool Press(HWND top, const UiAction& a, std::string& error) {
   const DialogControl* c = t ? FindControl(*t, a.name, IsButton) : nullptr;
   if (c == nullptr)
     return Fail(error, Quoted(GetWindowTextW(top)) + " has no button " + Quoted(a.name));
+  if (!c->visible) return Fail(error, "the button " + Quoted(a.name) + " is hidden");
   if (!c->enabled) return Fail(error, "the button " + Quoted(a.name) + " is disabled");
   Click(top, c->id);
   return true;
+}
+
+// The `wait` actions. A plain wait only waits: the loop that ran it then
+// handles what was posted. `wait until enabled` handles posted messages
+// itself, one at a time and in order, until the button of the window that
+// was current is enabled (and shown); a quit or a close of the frame is
+// left in the queue for the loop and ends the wait unsuccessfully.
+bool Wait(const UiAction& a, std::string& error) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(a.seconds);
+  auto leftMs = [deadline] {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<int64_t>(0, left.count()));
+  };
+  if (a.name.empty()) {
+    WaitMessageTimeout(leftMs());
+    return true;
+  }
+  HWND window = Target();
+  if (window == nullptr) return Fail(error, "no window is open");
+  const std::string caption = Quoted(GetWindowTextW(window));
+  const std::string button = "the button " + Quoted(a.name) + " of " + caption;
+  for (;;) {
+    if (!IsWindow(window)) return Fail(error, caption + " closed while waiting for " + button);
+    const DialogTemplate* t = GetDialogTemplate(window);
+    const DialogControl* c = t ? FindControl(*t, a.name, IsButton) : nullptr;
+    if (c == nullptr) return Fail(error, caption + " has no button " + Quoted(a.name));
+    if (c->enabled && c->visible) return true;
+    MSG msg;
+    if (PeekMessageW(msg, false)) {
+      const bool frameCloses =
+          msg.message == WM_QUIT ||
+          (msg.message == WM_CLOSE && msg.hwnd &&
+           (msg.hwnd == PwMucBase_hwndClient || msg.hwnd == PwMucBase_hwndFrame));
+      if (frameCloses) return Fail(error, "the program is closing while waiting for " + button);
+      PeekMessageW(msg, true);
+      DispatchMessageW(msg);
+      continue;
+    }
+    const int left = leftMs();
+    if (left <= 0)
+      return Fail(error, button + " is still not enabled after " + std::to_string(a.seconds) +
+                             " seconds");
+    WaitMessageTimeout(left);
+  }
 }
 
 // `top` may be nullptr: with no window open the frame's keys still work.
@@ -407,7 +455,7 @@ bool PressKey(HWND top, const UiAction& a, std::string& error) {
     const int id = GetDefaultDlgButton(top);
     const DialogTemplate* t = GetDialogTemplate(top);
     const DialogControl* c = t && id ? FindControl(*t, std::to_string(id), IsButton) : nullptr;
-    if (c && c->enabled) {
+    if (c && c->enabled && c->visible) {
       Click(top, id);
       return true;
     }
@@ -492,6 +540,7 @@ bool MrUi_MakeCurrent(HWND hwnd, std::string& error) {
 bool MrUi_RunWindowAction(const UiAction& a, std::string& error) {
   using K = UiAction::Kind;
   if (a.kind == K::Window) return SelectWindow(a, error);
+  if (a.kind == K::Wait) return Wait(a, error);
   HWND top = Target();
   if (a.kind == K::Key && top == nullptr) return PressKey(nullptr, a, error);
   if (top == nullptr) return Fail(error, "no window is open");
@@ -538,6 +587,7 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
   };
   if (t) {
     for (const DialogControl& c : t->controls) {
+      if (!c.visible) continue;   // a hidden control is not there for the person
       UiWindowView::Item item;
       item.id = c.id;
       item.enabled = c.enabled;
@@ -570,6 +620,17 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
           if (c.text.empty()) continue;
           item.kind = UiWindowView::Item::Kind::Label;
           item.text = c.text;
+          break;
+        case ControlKind::Progress:
+          item.kind = UiWindowView::Item::Kind::Field;
+          item.name = c.name.empty() ? std::to_string(c.id) : c.name;
+          item.text = std::to_string(DlgProgressPercent(c.done, c.total)) + "%";
+          item.enabled = false;   // shows, takes no typing
+          item.isProgress = true;
+          item.done = c.done;
+          item.total = c.total;
+          item.fill = c.fill;
+          item.background = c.background;
           break;
         case ControlKind::List:
           continue;   // a lister's rows follow

@@ -6,7 +6,10 @@
 // modal dialog does. The server checks what the page sends; this side
 // checks again, because a forged line must never reach the module: what is
 // not an answer to the open question, or an action on a window that is not
-// open, is refused with a notice and logged, and the frame waits on.
+// open, is refused with a notice and logged, and the frame waits on. While
+// the frame waits, a message posted to it (a worker thread's news) wakes
+// it: it handles the message and the page gets the screen that follows.
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +21,7 @@
 #include <string>
 
 #include "host/muc/UiDriver.h"
+#include "host/win32/Win32.h"
 
 namespace {
 
@@ -89,12 +93,19 @@ Json WindowJson(int id, const UiWindowView& v) {
   for (const UiWindowView::Item& item : v.items) {
     const char* k = item.kind == UiWindowView::Item::Kind::Button  ? "button"
                     : item.kind == UiWindowView::Item::Kind::Label ? "label"
+                    : item.isProgress                              ? "progress"
                     : item.radioGroup != 0                         ? "radio"
                     : item.isCheck                                 ? "check"
                                                                    : "field";
     Json j{{"k", k}, {"id", item.id}, {"name", item.name}, {"label", item.label},
            {"text", item.text}, {"enabled", item.enabled}, {"default", item.isDefault}};
     if (item.radioGroup != 0) j["group"] = item.radioGroup;
+    if (item.isProgress) {
+      j["done"] = item.done;
+      j["total"] = item.total;
+      j["fill"] = item.fill;
+      j["background"] = item.background;
+    }
     items.push_back(std::move(j));
   }
   Json lists = Json::array();
@@ -221,6 +232,25 @@ class RemoteDriver final : public UiRemoteDriver {
     return answer ? Text(*answer, "text") : std::nullopt;
   }
 
+  // The page uploads the chosen files into the session's folder; the
+  // answer carries the paths the server stored them at.
+  std::optional<std::vector<std::string>> AskFiles(std::string_view prompt, std::string_view filter,
+                                                   std::string_view directory) override {
+    std::optional<Json> answer = Ask(
+        {{"kind", "files"}, {"prompt", prompt}, {"filter", filter}, {"initial", directory}});
+    if (!answer) return std::nullopt;
+    auto given = answer->find("paths");
+    std::vector<std::string> paths;
+    if (given != answer->end() && given->is_array())
+      for (const Json& p : *given)
+        if (p.is_string() && !p.get_ref<const std::string&>().empty()) paths.push_back(p.get<std::string>());
+    if (paths.empty() || paths.size() != given->size()) {
+      Refuse("the answer names no files");
+      return std::nullopt;
+    }
+    return paths;
+  }
+
   void Notice(std::string_view kind, std::string_view text) override {
     if (kind == "show" || kind == "menu") return;   // the screen carries them
     Send({{"t", "notice"}, {"kind", kind}, {"text", text}});
@@ -239,6 +269,10 @@ class RemoteDriver final : public UiRemoteDriver {
   std::optional<std::string> NextAction() override {
     while (!ended_) {
       SendScreen();
+      // A message posted to the program (a worker thread's news) while the
+      // page is idle: a wait that returns at once lets the loop handle it,
+      // and the page then gets the screen it changed.
+      if (!AwaitLineOrPosted()) return std::string("wait 0");
       std::optional<Json> j = ReadMessage();
       if (!j) break;
       const std::optional<std::string> type = Text(*j, "t");
@@ -326,6 +360,21 @@ class RemoteDriver final : public UiRemoteDriver {
       Json j = Json::parse(*line, nullptr, false);
       if (j.is_object()) return j;
       Refuse("not a JSON object");
+    }
+  }
+
+  // True once a line (or the end of the stream) can be read; false when a
+  // message waits in this thread's queue first. Polls the socket in short
+  // slices to look at the queue between them.
+  bool AwaitLineOrPosted() {
+    constexpr int kSliceMs = 50;
+    for (;;) {
+      if (eof_ || buffer_.find('\n') != std::string::npos) return true;
+      if (QueuedMessageCount() > 0) return false;
+      pollfd p{fd_, POLLIN, 0};
+      const int n = poll(&p, 1, kSliceMs);
+      if (n < 0 && errno == EINTR) continue;
+      if (n != 0) return true;   // data, hang-up or an error: the read tells which
     }
   }
 

@@ -19,13 +19,16 @@
 //                              decimal or 0x..; the result is transcribed
 //   post MSG WPARAM LPARAM     action: PostMessageW to the client
 //   close                      action: the frame's close (WM_CLOSE)
-//   window, select, sort, search, field, press, key, framework, show
+//   window, select, sort, search, field, press, key, framework, show, wait
 //                              actions on the top window (UiDriver.h)
 //   answer msgbox yes|no|ok|cancel|retry|abort|ignore ["substring"]
 //                              answers a message box; with a substring the
 //                              box text must contain it
 //   answer credentials USER PASSWORD | answer credentials cancel
 //   answer text "value" | answer text cancel    (quoted "cancel" is a value)
+//   answer files "path" ["path" ...] | answer files cancel
+//                              answers a question for files to read; a
+//                              relative path is taken from the script's folder
 //   expect "substring"         the transcript so far contains it
 //   expect-not "substring"     the transcript so far does not contain it
 //
@@ -44,7 +47,7 @@
 //
 // Transcript lines, one per event, flushed as written: `msgbox "Caption"
 // "Text" -> Yes`, `credentials "reason" -> alice`, `text "prompt" ->
-// "value"`, `notice kind text`, `action command 161`, `result 0x0BD0 -> -1`,
+// "value"`, `files "prompt" -> "a.edi" "b.edi"`, `notice kind text`, `action command 161`, `result 0x0BD0 -> -1`,
 // `fail <reason>`, for `show` the window's lines (Ui_WindowViewLines) and
 // for `menu` the menu's lines (`menu "File"`, then `  item 291
 // "Acquisitions Parameters"` or `  item 57603 "Save" disabled`).
@@ -57,6 +60,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,7 +71,7 @@
 
 namespace {
 
-enum class AnswerKind { MsgBox, Credentials, Text };
+enum class AnswerKind { MsgBox, Credentials, Text, Files };
 
 struct Answer {
   int line = 0;
@@ -77,6 +81,7 @@ struct Answer {
   bool cancel = false;               // Credentials and Text
   Credentials credentials;
   std::string value;                 // Text
+  std::vector<std::string> files;    // Files: as written
 };
 
 struct Expectation {
@@ -151,6 +156,9 @@ std::string Describe(const Answer& a) {
     case AnswerKind::Text:
       out += a.cancel ? "answer text cancel" : "answer text";
       break;
+    case AnswerKind::Files:
+      out += a.cancel ? "answer files cancel" : "answer files";
+      break;
   }
   return out;
 }
@@ -209,7 +217,26 @@ bool ParseAnswer(const std::vector<UiWord>& w, int line, Answer& out, std::strin
     out.value = w[2].text;
     return true;
   }
-  error = "'answer' needs msgbox, credentials or text";
+  if (kind == "files") {
+    out.kind = AnswerKind::Files;
+    if (w.size() == 3 && w[2].text == "cancel" && !w[2].quoted) {
+      out.cancel = true;
+      return true;
+    }
+    for (size_t i = 2; i < w.size(); ++i) {
+      if (w[i].text.empty()) {
+        error = "'answer files' takes no empty \"path\"";
+        return false;
+      }
+      out.files.push_back(w[i].text);
+    }
+    if (out.files.empty()) {
+      error = "'answer files' needs one \"path\" or more, or cancel";
+      return false;
+    }
+    return true;
+  }
+  error = "'answer' needs msgbox, credentials, text or files";
   return false;
 }
 
@@ -348,6 +375,29 @@ class ScriptDriver final : public UiDriver {
     return std::nullopt;
   }
 
+  std::optional<std::vector<std::string>> AskFiles(std::string_view prompt, std::string_view,
+                                                   std::string_view) override {
+    std::string event = "files " + Ui_Quote(prompt) + " -> ";
+    Answer* next = NextAnswer();
+    if (next && next->kind == AnswerKind::Files) {
+      Consume();
+      if (next->cancel) {
+        Write(event + "cancel");
+        return std::nullopt;
+      }
+      std::vector<std::string> paths;
+      for (const std::string& file : next->files) {
+        event += Ui_Quote(file) + (&file == &next->files.back() ? "" : " ");
+        paths.push_back(FromScriptFolder(file));
+      }
+      Write(event);
+      return paths;
+    }
+    Write(event + "cancel (unanswered)");
+    Unanswered(next, "files " + Ui_Quote(prompt));
+    return std::nullopt;
+  }
+
   void Notice(std::string_view kind, std::string_view text) override {
     if (kind == "result")
       Write("result " + std::string(text));
@@ -399,6 +449,15 @@ class ScriptDriver final : public UiDriver {
     const Group& g = groups_[current_];
     return name_ + ":" + std::to_string(g.actionLine) + " (" + Lb_CutForMessage(g.action, 80) +
            ")";
+  }
+
+  // A relative path of an answer is taken from the script's folder, so a
+  // script finds its files wherever it is run from.
+  std::string FromScriptFolder(const std::string& file) const {
+    const std::filesystem::path given(file);
+    if (given.is_absolute()) return file;
+    const std::filesystem::path folder = std::filesystem::path(name_).parent_path();
+    return folder.empty() ? file : (folder / given).lexically_normal().string();
   }
 
   Answer* NextAnswer() {

@@ -3,16 +3,19 @@
 // types the frame's actions at an "acq> " prompt, in the action syntax of
 // the script language. End of input answers the safest button, cancels a
 // question, and ends the actions (the frame closes).
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <iostream>
 #include <optional>
 #include <string>
 
 #include "host/muc/UiDriver.h"
 #include "host/muc/UiWords.h"
+#include "host/win32/Win32.h"
 
 namespace {
 
@@ -107,7 +110,26 @@ constexpr const char* kHelp =
     "  framework CODE            framework code: 4 delete, 5 next, 6 previous, 8 edit,\n"
     "                            10 first, 11 last, 12 new, 13 copy, 14 save,\n"
     "                            15 cancel changes, 17 search, 24 refresh\n"
+    "  wait until enabled BUTTON [SECONDS]\n"
+    "                            let the program work until the button is enabled\n"
     "  help                      this text\n";
+
+// True once standard input has a line (or its end) to read; false when a
+// message was posted to this thread first (the frame then handles it).
+// Only a terminal is watched: it hands over a line per read, so nothing
+// typed sits unseen in a buffer; piped input is read as it comes.
+bool AwaitInputOrPosted() {
+  constexpr int kSliceMs = 50;
+  if (!isatty(STDIN_FILENO)) return true;
+  for (;;) {
+    if (std::cin.rdbuf()->in_avail() != 0) return true;   // buffered, or its end known
+    if (QueuedMessageCount() > 0) return false;
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    const int n = poll(&p, 1, kSliceMs);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 0) return true;   // input, its end, or an error the read reports
+  }
+}
 
 class TerminalDriver final : public UiDriver {
  public:
@@ -150,6 +172,30 @@ class TerminalDriver final : public UiDriver {
     return line;
   }
 
+  // Paths on one line, blanks between them ("quoted" when a path has
+  // blanks); relative ones from the working folder. Empty cancels.
+  std::optional<std::vector<std::string>> AskFiles(std::string_view prompt, std::string_view filter,
+                                                   std::string_view directory) override {
+    std::cout << '\n' << prompt;
+    if (!filter.empty()) std::cout << " (" << filter << ")";
+    if (!directory.empty()) std::cout << " in " << directory;
+    std::cout << '\n';
+    for (;;) {
+      std::optional<std::string> line = ReadLine("Files (empty to cancel): ", false);
+      if (!line) return std::nullopt;
+      std::vector<UiWord> words;
+      std::string error;
+      if (!Ui_SplitWords(*line, words, error)) {
+        std::cout << error << '\n';
+        continue;
+      }
+      if (words.empty()) return std::nullopt;
+      std::vector<std::string> paths;
+      for (const UiWord& w : words) paths.push_back(w.text);
+      return paths;
+    }
+  }
+
   void Notice(std::string_view kind, std::string_view text) override {
     if (kind == "hourglass") return;  // a person sees the cursor, not a message
     if (kind == "menu") {
@@ -170,8 +216,14 @@ class TerminalDriver final : public UiDriver {
 
   std::optional<std::string> NextAction() override {
     for (;;) {
+      // A worker thread's news while the person has not typed: the frame
+      // handles it (its windows change), then the prompt comes again.
+      if (!promptShown_) std::cout << "acq> " << std::flush;
+      promptShown_ = true;
+      if (!AwaitInputOrPosted()) return std::string("wait 0");
+      promptShown_ = false;
       // End of input: no more actions, so the frame closes.
-      std::optional<std::string> line = ReadLine("acq> ", false);
+      std::optional<std::string> line = ReadLine("", false);
       if (!line) return std::nullopt;
       std::vector<UiWord> words;
       std::string error;
@@ -197,6 +249,7 @@ class TerminalDriver final : public UiDriver {
   bool Failed(std::string*) const override { return false; }
 
  private:
+  bool promptShown_ = false;   // "acq> " is out and no line read since
   static MsgAnswer SafeAnswer(const std::vector<Button>& choices) {
     for (MsgAnswer preferred : {MsgAnswer::Cancel, MsgAnswer::No})
       for (const Button& b : choices)

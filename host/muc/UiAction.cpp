@@ -123,6 +123,24 @@ bool ParseWindowAction(const std::vector<UiWord>& w, UiAction& out, std::string&
     out.text = w[1].text;
     return true;
   }
+  if (verb == "wait") {
+    const char* usage = "SECONDS or nothing, or: until enabled BUTTON [SECONDS] (0 to 3600 seconds)";
+    out.kind = K::Wait;
+    size_t next = 1;
+    if (w.size() > 1 && !w[1].quoted && w[1].text == "until") {
+      if (w.size() < 4 || w[2].text != "enabled" || w[3].text.empty()) return fail(usage);
+      out.name = w[3].text;
+      next = 4;
+    }
+    if (w.size() > next + 1) return fail(usage);
+    if (w.size() == next + 1) {
+      int64_t seconds = 0;
+      if (w[next].quoted || !Ui_ParseNumber(w[next].text, false, seconds) || seconds > 3600)
+        return fail(usage);
+      out.seconds = static_cast<int>(seconds);
+    }
+    return true;
+  }
   if (verb == "framework") {
     int64_t code = 0;
     if (w.size() != 2 || !Ui_ParseNumber(w[1].text, false, code) || code > 31)
@@ -261,6 +279,9 @@ std::string Ui_ActionText(const UiAction& action) {
     case UiAction::Kind::Key: return "key " + Word(action.text, true);
     case UiAction::Kind::Framework: return "framework " + std::to_string(action.message);
     case UiAction::Kind::Show: return "show";
+    case UiAction::Kind::Wait:
+      return "wait " + (action.name.empty() ? "" : "until enabled " + Word(action.name, false) + " ") +
+             std::to_string(action.seconds);
   }
   return "close";
 }

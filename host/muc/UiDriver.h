@@ -37,6 +37,13 @@ struct UiWindowView {
     bool isCheck = false;   // Field: a check box ("Yes" or "No")
     int radioGroup = 0;     // Field: a radio button of this group (isCheck too)
     std::string label{};    // Field: the heading its column has in the view, "" none
+    // Field: a progress bar; `text` is the filled percentage ("45%"), the
+    // bar `done` of `total` in colour `fill` over `background` (0xRRGGBB).
+    bool isProgress = false;
+    int64_t done = 0;
+    int64_t total = 0;
+    uint32_t fill = 0;
+    uint32_t background = 0;
   };
   std::vector<Item> items;
   std::vector<std::string> headings;   // empty: no list
@@ -56,7 +63,8 @@ struct UiWindowView {
   std::vector<List> lists;
 };
 // The view as transcript lines: `window "Caption" (kind)`, then indented
-// `field name = value` (read-only ones marked), `radio name (*) "Text"`
+// `field name = value` (read-only ones marked; a progress bar is a
+// read-only field whose value is its percentage), `radio name (*) "Text"`
 // for a radio button (`( )` for those of its group not chosen), `button ID "Text"`
 // [default] [disabled], `label "Text"`, `columns | heading | ...` and
 // `row N | cell | ...` with `*` after N for a selected row and the mark
@@ -81,6 +89,18 @@ class UiDriver {
   // program can read it; nullopt on cancel. Default: its name as text.
   virtual std::optional<std::string> AskFile(std::string_view prompt, std::string_view initial) {
     return AskText(prompt, initial, false);
+  }
+  // Asks for one or more files to read (interchanges to upload), showing
+  // those that match `filter` ("*.*") in `directory` ("" the person's
+  // own): their paths where the program can read them, at least one;
+  // nullopt on cancel. Default: one AskFile.
+  virtual std::optional<std::vector<std::string>> AskFiles(std::string_view prompt,
+                                                           std::string_view filter,
+                                                           std::string_view directory) {
+    (void)filter;
+    std::optional<std::string> one = AskFile(prompt, directory);
+    if (!one || one->empty()) return std::nullopt;
+    return std::vector<std::string>{*one};
   }
   // Asks the person to choose one of `options` (a printer, say), `initial`
   // offered first: the index chosen; nullopt on cancel. Default: a text
@@ -145,10 +165,17 @@ class UiDriver {
 //   key "KEY"                    a key: "Ctrl+F", "F5", "Enter", "Escape"
 //   framework CODE               a framework code (MrFramework.h)
 //   show                         show the window's content
+//   wait [SECONDS]               wait until a message is posted to the
+//                                program (a worker thread's news) or SECONDS
+//                                (default 60) pass; the loop then handles it
+//   wait until enabled BUTTON [SECONDS]
+//                                handle posted messages until the current
+//                                window's button is enabled; fails after
+//                                SECONDS (default 60) or when the window closes
 struct UiAction {
   enum class Kind {
     Command, Send, Post, Close, Menu,
-    Window, Select, Sort, Search, Field, Press, Key, Framework, Show,
+    Window, Select, Sort, Search, Field, Press, Key, Framework, Show, Wait,
   };
   Kind kind = Kind::Close;
   uint32_t message = 0;   // Command: the command id (text empty); Framework: the code
@@ -159,6 +186,7 @@ struct UiAction {
                           // Select: text; Search, Field: value; Key: key
   std::vector<int> rows;  // Select by numbers; empty with `text` empty: none
   bool descending = false;  // Sort
+  int seconds = 60;         // Wait: the longest wait; `name` the button ("" none)
   bool IsWindowAction() const { return kind >= Kind::Window; }
 };
 // False with `error` set when `text` is not an action.

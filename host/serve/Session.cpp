@@ -323,6 +323,7 @@ void Session::PageMessage(const PageLink* link, std::string_view text) {
       return WriteChild(std::move(verdict.frameLine));
     case PageVerdict::Kind::Answer:
       frame_.ask.reset();
+      frame_.uploaded.clear();
       askLine_.clear();
       return WriteChild(std::move(verdict.frameLine));
     case PageVerdict::Kind::Logout:
@@ -406,8 +407,12 @@ bool Session::Download(std::string_view token, std::string& path, std::string& n
 bool Session::UploadPath(long long askId, std::string_view givenName, std::string& path,
                          std::string& why) {
   if (state_ != State::Running || !frame_.ask || frame_.ask->id != askId ||
-      frame_.ask->kind != "file") {
+      (frame_.ask->kind != "file" && frame_.ask->kind != "files")) {
     why = "No file is asked for now.";
+    return false;
+  }
+  if (frame_.uploaded.size() >= kMaxFilesPerAsk) {
+    why = "At most " + std::to_string(kMaxFilesPerAsk) + " files at once.";
     return false;
   }
   const std::string name = Http_SafeFileName(givenName);
@@ -424,6 +429,10 @@ bool Session::FinishUpload(long long askId, const std::string& path, std::string
   }
   lastActivity_ = Clock::now();
   warned_ = false;
+  if (frame_.ask->kind == "files") {   // the page's answer says when all are there
+    frame_.uploaded.push_back(path);
+    return true;
+  }
   frame_.ask.reset();
   askLine_.clear();
   WriteChild(json{{"t", "answer"}, {"id", askId}, {"text", path}}.dump());

@@ -86,10 +86,12 @@ class Session : public std::enable_shared_from_this<Session> {
   // announced no such file.
   bool Download(std::string_view token, std::string& path, std::string& name) const;
   // A fresh path in the session's folder for the upload that answers the
-  // open file question `askId`; false with `why` when no such question is open.
+  // open file question `askId` (one file, or one of several: at most
+  // kMaxFilesPerAsk); false with `why` when no such question is open.
   bool UploadPath(long long askId, std::string_view givenName, std::string& path,
                   std::string& why);
-  // Answers the file question `askId` with the uploaded `path`.
+  // Answers the file question `askId` with the uploaded `path`; for a
+  // question for several files, keeps the path for the page's answer.
   bool FinishUpload(long long askId, const std::string& path, std::string& why);
 
  private:

@@ -120,6 +120,12 @@ PageVerdict CheckAnswer(const json& message, const FrameState& state) {
   } else if (ask.kind == "text") {
     if (!value || given != 1) return Refuse("a text prompt is answered by a text");
     line["text"] = *value;
+  } else if (ask.kind == "files") {
+    // The files came by upload; the answer only says that was all of them,
+    // and the frame gets the paths the server stored them at.
+    if (given != 0) return Refuse("a question for several files is answered by uploads only");
+    if (state.uploaded.empty()) return Refuse("upload the files first");
+    line["paths"] = state.uploaded;
   } else {
     // A file prompt is answered by an upload; a path from the page would
     // name any file the server can read.
@@ -158,6 +164,7 @@ bool Serve_NoteFrameMessage(const json& message, FrameState& state) {
     state.windows.clear();
     state.modal.reset();
     state.ask.reset();
+    state.uploaded.clear();
     if (auto windows = message.find("windows"); windows != message.end() && windows->is_array()) {
       for (const json& w : *windows) {
         auto id = w.is_object() ? w.find("id") : w.end();
@@ -183,6 +190,7 @@ bool Serve_NoteFrameMessage(const json& message, FrameState& state) {
         if (b.is_string()) ask.buttons.push_back(b.get<std::string>());
     }
     state.ask = std::move(ask);
+    state.uploaded.clear();
   }
   return true;
 }

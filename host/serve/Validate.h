@@ -21,16 +21,19 @@ constexpr size_t kMaxPageText = 64 * 1024;
 // The question the frame asks now.
 struct OpenAsk {
   int64_t id = 0;
-  std::string kind;                   // message | credentials | text | file
+  std::string kind;                   // message | credentials | text | file | files | choice
   std::vector<std::string> buttons;   // message: the buttons offered
   size_t options = 0;                 // choice: how many options it offers
 };
+// The most files one question for several files takes.
+constexpr size_t kMaxFilesPerAsk = 100;
 
 // What the frame showed last, as far as the checks need it.
 struct FrameState {
   std::set<int64_t> windows;          // ids of the windows of the last screen
   std::optional<int64_t> modal;       // the window that waits for an answer
   std::optional<OpenAsk> ask;         // none once answered
+  std::vector<std::string> uploaded;  // a files question's paths stored so far, in upload order
 };
 
 struct PageVerdict {

@@ -48,3 +48,7 @@ class KtCriticalSectionHold {
 
 // A host symbol's value ("KtTryEDI"): "" when the symbol is not set.
 std::string KtRTL_GetSymbol(std::string_view name);
+
+// Suspends the calling thread for `milliseconds` (a worker waiting for its
+// scheduled start between looks at the clock and its abort flag).
+void Sleep(uint32_t milliseconds);

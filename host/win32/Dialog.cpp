@@ -8,12 +8,14 @@
 // Dialogs live on the user-interface thread; the registry lock only guards
 // the maps and is never held while a procedure or the observer runs.
 #include <algorithm>
+#include <functional>
 #include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "host/win32/Dialog.h"
+#include "host/win32/DialogInternal.h"
 
 namespace {
 
@@ -116,7 +118,7 @@ LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // The first control that takes input, for the initial focus.
 int FirstInputControl(const DialogTemplate& tmpl) {
   for (const DialogControl& c : tmpl.controls)
-    if (c.enabled && (c.kind == ControlKind::Edit || c.kind == ControlKind::List ||
+    if (c.enabled && c.visible && (c.kind == ControlKind::Edit || c.kind == ControlKind::List ||
                       c.kind == ControlKind::Check || c.kind == ControlKind::Radio))
       return c.id;
   return 0;
@@ -164,6 +166,13 @@ const DialogTemplate* GetDialogTemplate(HWND dialog) {
   if (it == reg.dialogs.end()) return nullptr;
   it->second.tmpl.caption = GetWindowTextW(dialog);
   return &it->second.tmpl;
+}
+
+bool _Win32_WithDlgControl(HWND dialog, int id, const std::function<bool(DialogControl&)>& use) {
+  DialogRegistry& reg = Reg();
+  std::lock_guard<std::mutex> lock(reg.mutex);
+  DialogControl* c = FindControl(reg, dialog, id);
+  return c != nullptr && use(*c);
 }
 
 std::string GetDlgItemTextW(HWND dialog, int id) {

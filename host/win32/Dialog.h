@@ -23,7 +23,8 @@ using INT_PTR = intptr_t;
 // Radio buttons come in groups: a radio flagged `group` (or the first radio
 // after another kind of control) starts one, and it runs over the radios
 // that follow it; checking one unchecks the others of its group.
-enum class ControlKind { Button, Edit, Static, Check, Radio, List };
+// A progress bar (Progress) shows `done` of `total` and takes no input.
+enum class ControlKind { Button, Edit, Static, Check, Radio, List, Progress };
 struct DialogControl {
   int id = 0;
   ControlKind kind = ControlKind::Static;
@@ -33,7 +34,15 @@ struct DialogControl {
   bool enabled = true;
   bool checked = false;      // Check, Radio
   bool groupStart = false;   // Radio: starts a group
+  bool visible = true;       // false: hidden (ShowDlgItem)
+  int64_t done = 0;          // Progress: filled part of `total`
+  int64_t total = 0;
+  uint32_t fill = 0x00FF00;          // Progress: colours, 0xRRGGBB
+  uint32_t background = 0xC0C0C0;
 };
+// The filled part of a progress bar in whole percent, 0 to 100 (rounded
+// down; 0 when `total` is 0 or less).
+int DlgProgressPercent(int64_t done, int64_t total);
 struct DialogTemplate {
   int id = 0;
   std::string caption;

@@ -11,9 +11,12 @@
 //   accelerators ID                          an accelerator table; its keys
 //     KEY COMMAND                            follow, indented
 //
-// KIND is button, edit, static, check or list. NAME is the column the
-// control shows ("-" for none). FLAGs: default (a button: the default
-// button, one per template), disabled, checked (a check box). KEY is a key
+// KIND is button, edit, static, check, radio, list or progress (a progress
+// bar: the program sets how much of it is filled; "Text" is unused, give
+// ""). NAME is the column the control shows ("-" for none). FLAGs: default
+// (a button: the default button, one per template), disabled, checked (a
+// check box or radio), group (a radio starting a group), hidden (any
+// control: not shown and taking no action until the program shows it). KEY is a key
 // name with optional modifiers: "Ctrl+F", "Shift+F5", "Ctrl+Alt+Del", "Enter";
 // keys are A-Z, 0-9, F1-F24, Enter, Escape, Tab, Space, Backspace, Delete,
 // Insert, Home, End, PageUp, PageDown, Up, Down, Left, Right (case does not
@@ -149,7 +152,7 @@ bool ParseKind(const std::string& word, ControlKind& kind) {
       {"button", ControlKind::Button}, {"edit", ControlKind::Edit},
       {"static", ControlKind::Static}, {"check", ControlKind::Check},
       {"radio", ControlKind::Radio},
-      {"list", ControlKind::List},
+      {"list", ControlKind::List},     {"progress", ControlKind::Progress},
   };
   for (const auto& [name, k] : kinds)
     if (word == name) {
@@ -163,7 +166,7 @@ bool ParseKind(const std::string& word, ControlKind& kind) {
 bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::string& error) {
   DialogControl c;
   if (w[0] != "control" || w.size() < 5) {
-    error = "expected: control ID KIND NAME \"Text\" [default|disabled|checked|group ...]";
+    error = "expected: control ID KIND NAME \"Text\" [default|disabled|checked|group|hidden ...]";
     return false;
   }
   if (!ParseId(w[1], c.id)) {
@@ -171,7 +174,7 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
     return false;
   }
   if (!ParseKind(w[2], c.kind)) {
-    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list)";
+    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list, progress)";
     return false;
   }
   c.name = w[3] == "-" ? std::string() : w[3];
@@ -181,6 +184,8 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
       c.isDefault = true;
     } else if (w[i] == "disabled") {
       c.enabled = false;
+    } else if (w[i] == "hidden") {
+      c.visible = false;
     } else if (w[i] == "checked" &&
                (c.kind == ControlKind::Check || c.kind == ControlKind::Radio)) {
       c.checked = true;

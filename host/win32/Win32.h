@@ -81,6 +81,11 @@ bool PostMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // The sound of something finished or refused: the UI driver tells the
 // person (a notice "beep"). `type` as Win32's (0 MB_OK, 0x10 MB_ICONHAND, ...).
 bool MessageBeep(UINT type);
+// Where MessageBeep goes: the user-interface library installs the sink
+// (this library sits below the driver); nullptr removes it, and a beep with
+// no sink is silent.
+using BeepSink = void (*)(UINT type);
+void _Win32_SetBeepSink(BeepSink sink);
 void PostQuitMessage(int exitCode);
 // Takes the next message; false when it is WM_QUIT. Blocks while the queue
 // is empty unless `wait` is false, when it returns false with msg.message 0.
@@ -88,6 +93,10 @@ bool GetMessageW(MSG& msg, bool wait = true);
 bool PeekMessageW(MSG& msg, bool remove);
 LRESULT DispatchMessageW(const MSG& msg);
 size_t QueuedMessageCount();
+// Waits until the calling thread's queue holds a message (one already there
+// counts) or `timeoutMs` pass (negative: for ever); true when one is there.
+// Takes nothing off the queue.
+bool WaitMessageTimeout(int timeoutMs);
 // The default handling: WM_CLOSE destroys the window; everything else 0.
 LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

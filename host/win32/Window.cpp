@@ -13,6 +13,7 @@
 // may create, destroy and send freely.
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -354,6 +355,17 @@ size_t QueuedMessageCount() {
   std::shared_ptr<MessageQueue> queue = ThisThreadQueue();
   std::lock_guard<std::mutex> lock(queue->mutex);
   return queue->messages.size();
+}
+
+bool WaitMessageTimeout(int timeoutMs) {
+  std::shared_ptr<MessageQueue> queue = ThisThreadQueue();
+  std::unique_lock<std::mutex> lock(queue->mutex);
+  auto waiting = [&] { return !queue->messages.empty(); };
+  if (timeoutMs < 0) {
+    queue->ready.wait(lock, waiting);
+    return true;
+  }
+  return queue->ready.wait_for(lock, std::chrono::milliseconds(timeoutMs), waiting);
 }
 
 LRESULT DefWindowProcW(HWND hwnd, UINT msg, WPARAM, LPARAM) {

@@ -435,7 +435,8 @@ function answerAsk(fields) {
   if (view) view.focusBack();
 }
 
-function uploadFile(file, onProgress) {
+// `last` false: one of several files, answered by the page afterwards.
+function uploadFile(file, onProgress, last = true) {
   const id = S.ask.id;
   return new Promise((resolve) => {
     // XMLHttpRequest rather than fetch: only it reports upload progress.
@@ -447,9 +448,11 @@ function uploadFile(file, onProgress) {
     xhr.upload.addEventListener('progress', (ev) => onProgress(ev.loaded, ev.total));
     xhr.addEventListener('load', () => {
       if (xhr.status === 200) {
-        S.askAnswered = true;
-        S.inFlight = true;
-        showBusy();
+        if (last) {
+          S.askAnswered = true;
+          S.inFlight = true;
+          showBusy();
+        }
         resolve({ ok: true });
         return;
       }

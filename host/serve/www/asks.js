@@ -169,6 +169,45 @@ function fileAsk(ask, answer, upload) {
   return d;
 }
 
+// Several files: each is uploaded in turn (the server keeps them for this
+// question), then the answer says that was all. A failed upload stops
+// there; choosing again uploads the chosen files anew.
+function filesAsk(ask, answer, upload) {
+  const d = formAsk('Choose files', [{ text: ask.prompt || 'The files to read' },
+    ask.filter && ask.filter !== '*.*' ? { text: `Files: ${ask.filter}`, cls: 'hint' } : null],
+    [{ label: 'Files', type: 'file' }], 'Upload', async (inputs, ui) => {
+      const files = Array.from(inputs[0].files || []);
+      if (files.length === 0) {
+        ui.error.textContent = 'Choose one file or more first.';
+        return;
+      }
+      ui.error.textContent = '';
+      ui.ok.disabled = ui.cancel.disabled = inputs[0].disabled = true;
+      bar.hidden = false;
+      for (let n = 0; n < files.length; ++n) {
+        note.textContent = `Uploading ${files[n].name} (${n + 1} of ${files.length})\u2026`;
+        const result = await upload(files[n], (done, total) => {
+          bar.max = total || 1;
+          bar.value = done;
+        }, false);
+        if (!result.ok) {
+          ui.error.textContent = `${files[n].name}: ${result.error || 'The upload failed.'}`;
+          ui.ok.disabled = ui.cancel.disabled = inputs[0].disabled = false;
+          bar.hidden = true;
+          note.textContent = '';
+          return;
+        }
+      }
+      note.textContent = `${files.length} file(s) uploaded.`;
+      answer({});
+    }, answer);
+  d.inputs[0].multiple = true;
+  const bar = el('progress', { class: 'upload-bar', hidden: true, max: 1, value: 0 });
+  const note = el('p', { class: 'hint', 'aria-live': 'polite' });
+  d.form.append(bar, note);
+  return d;
+}
+
 // The dialog for `ask`, or null for a kind the page does not know.
 export function askDialog(ask, { answer, upload }) {
   let done = false;
@@ -183,6 +222,7 @@ export function askDialog(ask, { answer, upload }) {
     case 'text': return textAsk(ask, once);
     case 'choice': return choiceAsk(ask, once);
     case 'file': return fileAsk(ask, once, upload);
+    case 'files': return filesAsk(ask, once, upload);
     default: return null;
   }
 }

@@ -89,6 +89,10 @@ export class WindowView {
         const input = this.makeField(i);
         form.push(el('div', { class: 'pair' },
           el('label', { for: input.id, text: i.label || nameLabel(i.name || String(i.id)) }), input));
+      } else if (i.k === 'progress') {
+        const bar = this.makeProgress(i);
+        form.push(el('div', { class: 'pair' },
+          el('span', { id: `${bar.id}-label`, text: i.label || nameLabel(i.name || String(i.id)) }), bar));
       } else if (i.k === 'label') {
         const next = items[n + 1];
         const text = el('span', { text: i.text });
@@ -143,6 +147,20 @@ export class WindowView {
     return [box, label];
   }
 
+  // A progress bar: the filled part in the frame's colours, the
+  // percentage as its text for those who do not see the bar.
+  makeProgress(i) {
+    const fillNode = el('div', { class: 'progress-fill' });
+    const text = el('span', { class: 'progress-text' });
+    const bar = el('div', { class: 'progress', id: uid('p'), role: 'progressbar',
+                            'aria-valuemin': '0', 'aria-valuemax': '100' }, fillNode, text);
+    bar.setAttribute('aria-labelledby', `${bar.id}-label`);
+    const c = { item: i, node: bar, fillNode, text };
+    this.controls.set(itemKey(i), c);
+    this.refresh(c, i);
+    return bar;
+  }
+
   makeButton(i) {
     const b = el('button', { type: 'button', class: 'btn', dataset: { fkey: itemKey(i) },
                              onclick: () => this.send(actions.press(i.id || i.name)) });
@@ -178,6 +196,15 @@ export class WindowView {
       }
       n.disabled = i.enabled === false;
       n.classList.toggle('default', !!i.default);
+    } else if (i.k === 'progress') {
+      const pct = Math.max(0, Math.min(100, parseInt(i.text, 10) || 0));
+      const colour = (v) => `#${(Number(v) >>> 0).toString(16).padStart(6, '0').slice(-6)}`;
+      c.fillNode.style.width = `${pct}%`;
+      c.fillNode.style.background = colour(i.fill);
+      n.style.background = colour(i.background);
+      c.text.textContent = i.text;
+      n.setAttribute('aria-valuenow', String(pct));
+      n.setAttribute('aria-valuetext', i.text);
     } else if (i.k === 'label') {
       n.textContent = i.text;
       if (c.box) c.box.hidden = !i.text;
