@@ -9,6 +9,7 @@
 //
 //   bench_edi_upload          100 MB (about 4 million segments)
 //   bench_edi_upload --gb     also 1 GB (several minutes); or ACQ_BENCH_EDI_GB=1
+//   ACQ_BENCH_EDI_READER_ONLY=1: only the reader and the splitter (no database)
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -264,9 +265,11 @@ bool RunSize(const fs::path& dir, int64_t bytes, const char* label) {
       readerOnly ? Measured{} : InChild([&] { return PlainUpload(db, file.string(), segments); });
   const Measured reader = InChild([&] { return ReaderAlone(file.string(), segments); });
   const Measured split = InChild([&] { return PlainSplit(file.string(), segments); });
-  Line("upload through the module (4 tables)", module);
-  Line("plain split and insert (segments)", plain);
-  std::printf("  %-38s %10.2f x   (goal <= 1.5)\n", "module / plain", module.ms / plain.ms);
+  if (!readerOnly) {
+    Line("upload through the module (4 tables)", module);
+    Line("plain split and insert (segments)", plain);
+    std::printf("  %-38s %10.2f x   (goal <= 1.5)\n", "module / plain", module.ms / plain.ms);
+  }
   Line("reader alone (split + elements)", reader);
   Line("plain splitter", split);
   std::printf("  %-38s %10.2f x   (goal >= 0.5)\n", "reader speed / splitter speed",

@@ -152,10 +152,10 @@ std::vector<std::string> Database_ProrationMigration();
 std::vector<std::string> Database_VouchersMigration();
 // Migration 16: payables, cheque runs and cheque updates.
 std::vector<std::string> Database_PayablesMigration();
-std::vector<std::string> Database_EdifactUploadMigration();
+// Migration 17: order responses read from EDIFACT messages.
 std::vector<std::string> Database_OrderResponsesMigration();
+// Migration 18: statements made from EDIFACT invoices.
 std::vector<std::string> Database_EdifactInvoicesMigration();
-std::vector<std::string> Database_OrderFilesMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);

@@ -221,10 +221,8 @@ std::vector<Migration>& Migrations() {
       Migration{14, Database_ProrationMigration()},
       Migration{15, Database_VouchersMigration()},
       Migration{16, Database_PayablesMigration()},
-      Migration{17, Database_EdifactUploadMigration()},
-      Migration{18, Database_OrderResponsesMigration()},
-      Migration{19, Database_EdifactInvoicesMigration()},
-      Migration{20, Database_OrderFilesMigration()},
+      Migration{17, Database_OrderResponsesMigration()},
+      Migration{18, Database_EdifactInvoicesMigration()},
   };
   return list;
 }

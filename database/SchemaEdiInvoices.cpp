@@ -1,4 +1,4 @@
-// Migration 19: statements made from EDIFACT invoices.
+// Migration 18: statements made from EDIFACT invoices.
 //
 // The list of invoice messages not yet processed (dialog 56, with its
 // Process, Remove and Select All controls): one row per uploaded INVOIC

@@ -1,4 +1,4 @@
-// Migration 18: order responses read from EDIFACT messages.
+// Migration 17: order responses read from EDIFACT messages.
 //
 // A message read into lines stays as its edifact_response_line rows (and
 // the rows attached to each line below) until every line is applied,

@@ -160,16 +160,24 @@ class DbSink : public ReaderSink {
   void Now(DayNum& date, MinuteOfDay& time) override { DbDabs_GetDateTime(date, time); }
   bool Aborted() override { return hooks_.aborted && hooks_.aborted(); }
 
+  // Millions of rows in a large file: the columns are looked up once.
   void Segment(int32_t segment, int32_t message, std::string_view text) override {
     BktHandle b = *segments_;
+    if (segCols_[0] == 0) {
+      const char* names[] = {"edifact#", "segment#", "message#", "short_segment", "long_segment"};
+      for (int i = 0; i < 5; ++i) segCols_[i] = _BktGetColNum(b, names[i]);
+    }
     int row = 0;
     _BktInsert(b, 0, row);
-    SetInt(b, row, "edifact#", edifact_);
-    SetInt(b, row, "segment#", segment);
-    SetIntOrNull(b, row, "message#", message != 0, message);
+    _ColSetInt(b, row, segCols_[0], edifact_);
+    _ColSetInt(b, row, segCols_[1], segment);
+    if (message != 0)
+      _ColSetInt(b, row, segCols_[2], message);
+    else
+      _ColSetNull(b, row, segCols_[2]);
     const bool isShort = text.size() <= kShortSegmentChars;
-    SetText(b, row, isShort ? "short_segment" : "long_segment", Utf8(text));
-    SetText(b, row, isShort ? "long_segment" : "short_segment", {});
+    _ColSetTextW(b, row, segCols_[isShort ? 3 : 4], Utf8(text));
+    _ColSetNull(b, row, segCols_[isShort ? 4 : 3]);
   }
   void Message(const MessageRow& m) override {
     BktHandle b = *messages_;
@@ -333,6 +341,7 @@ class DbSink : public ReaderSink {
   int32_t edifact_ = 0;
   bool txOpen_ = false;
   bool interchangeWritten_ = false;
+  int segCols_[5] = {};
   DbCode code_ = kDbOk;
   DbMsg msg_;
 };

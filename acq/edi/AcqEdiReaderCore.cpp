@@ -342,6 +342,9 @@ bool ReaderCore::Unh(std::string_view segment) {
   if (inMessage_) return Error(311, path_);
   std::string type;
   if (!ae::GetElement(segment, sc_, 2, 1, ae::kRefSize, type)) return Error(311, path_);
+  // message# runs across the whole file, groups included, so the messages
+  // of a file with two groups never share a number; only the count checked
+  // at UNE and UNZ starts again with each group.
   ++messageNumber_;
   ++groupMessages_;
   message_ = MessageRow{};

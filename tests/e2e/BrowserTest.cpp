@@ -174,6 +174,15 @@ const Scenario kScenarios[] = {
      "1|3|1"},
     // The demo's one open payable is paid by the cheque run.
     {"payables", "", "select status, \"cheque#\" from payables", "2|1"},
+    // An order response uploaded through the picker, its parties made
+    // vendor 1 (SAN 1697978, customer number 20M2361) and BRANCH (SAN
+    // 6666666): the interchange and its 39 segments stored.
+    {"edi_upload",
+     "update vendor set san = '1697978', cust_number = '20M2361' where \"vendor#\" = 1;"
+     "update address set san = '6666666' where location = 'BRANCH'",
+     "select count(*), max(\"vendor#\"), max(location), (select count(*) from edifact_segment) "
+     "from edifact_interchange",
+     "1|1|BRANCH|39"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, Browser, testing::ValuesIn(kScenarios),

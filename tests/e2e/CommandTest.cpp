@@ -52,15 +52,15 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       {161, Soon("Cancel PO")}, {191, Soon("Apply Pattern")}, {192, Soon("Save Pattern")},
       {193, Soon("Delete Pattern")},
       // Windows of parts not in this build say so after their privilege.
-      {109, Soon("Upload EDIFACT Files")}, {134, Soon("Budget Hierarchy: Add")},
+      {134, Soon("Budget Hierarchy: Add")},
       {135, Soon("Budget Hierarchy: Remove")}, {136, Soon("Budget Hierarchy: Move Up")},
       {137, Soon("Budget Hierarchy: Move Down")},
       // New POs (151, 165) open windows that wait for a person: PoWindow tests.
       {166, Soon("PO Templates")}, {169, Soon("PO Template")},
-      {155, Opens("PO Line Approval")}, {156, Soon("EDIFACT Orders")},
-      {157, Soon("BISAC Orders")}, {158, ""}, {159, ""},  // print the selected POs: none
+      {155, Opens("PO Line Approval")}, {156, ""},
+      {157, ""}, {158, ""}, {159, ""},  // print the selected POs: none
       {162, Soon("Renewal Candidates")},
-      {163, Soon("Set Renewal Orders")}, {164, Soon("EDIFACT Order Responses")},
+      {163, Soon("Set Renewal Orders")}, {164, Opens("EDIFACT Order Responses")},
       {170, Opens("Workslip Batches")},
       // Line lists and activities act on the lines of an open PO window, line
       // list or PO line find window; none is open.
@@ -81,7 +81,7 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       {214, ""}, {218, ""}, {222, ""},
       {224, "msgbox \"Undo Approve Statement Message\" \"Statement must be saved before "
             "continuing with undo approval.\" -> OK (auto)\n"},
-      {223, Opens("Statements to Approve")}, {225, Soon("EDIFACT Invoices")},
+      {223, Opens("Statements to Approve")}, {225, Opens("EDIFACT Invoices")},
       // The list of statements to approve is active now, with nothing selected.
       {231, ""}, {232, ""},
       {241, Opens("Vouchers")}, {251, Soon("Purchase Requests")},
@@ -93,7 +93,8 @@ TEST(Commands, EveryCommandDoesWhatItShouldToday) {
       {271, Opens("Claims Review")},
       {282, Soon("Budget Status Report")}, {283, Soon("Budget Codes Report")},
       {284, Soon("PO Lines by Vendor Report")}, {285, Soon("Vendor Contracts Report")},
-      // Workslip Printer Options (292) waits for a person: WorkslipTest runs it.
+      // Workslip Printer Options (292) waits for a person: WorkslipTest runs it;
+      // so does Upload EDIFACT Files (109): EdiUploadTest runs it.
       {310, Opens("Outstanding Payables")}, {320, Opens("Cheque Run: Reprint Reports")},
       {330, "msgbox \"Cheque Updates\" \"No cheques have been issued yet.\" -> OK (auto)\n"}, {340, Soon("Tax Report")}, {350, Soon("Tax Report")},
       // Lists need an active PO, statement or voucher; none is selected.

@@ -1,6 +1,0 @@
-// Migration 17: the upload of EDIFACT files.
-#include "database/Database.h"
-
-std::vector<std::string> Database_EdifactUploadMigration() {
-  return {};
-}
