@@ -31,6 +31,15 @@ bool IsServiceChar(const ae::ServiceChars& sc, char c) {
          c == sc.reserved || c == sc.terminator;
 }
 
+// A segment's tag (its first three characters) as one number to switch on;
+// 0 for a segment shorter than a tag.
+constexpr uint32_t TagCode(std::string_view segment) {
+  if (segment.size() < 3) return 0;
+  return static_cast<uint32_t>(static_cast<unsigned char>(segment[0])) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(segment[1])) << 8 |
+         static_cast<uint32_t>(static_cast<unsigned char>(segment[2]));
+}
+
 }  // namespace
 
 ReaderCore::ReaderCore(ReaderSink& sink, std::string path, int64_t fileSize)
@@ -55,25 +64,56 @@ void ReaderCore::Feed(std::string_view chunk, bool more) {
     work_.erase(0, head_);
     head_ = 0;
   }
-  const bool keepLf = IsServiceChar(sc_, '\n'), keepCr = IsServiceChar(sc_, '\r');
-  work_.reserve(work_.size() + chunk.size());
-  // Runs without a line end are appended whole.
-  while (!chunk.empty()) {
-    size_t end = chunk.size();
-    for (const char lineEnd : {'\n', '\r'}) {
-      if ((lineEnd == '\n' && keepLf) || (lineEnd == '\r' && keepCr)) continue;
-      if (const void* hit = std::memchr(chunk.data(), lineEnd, end))
-        end = static_cast<size_t>(static_cast<const char*>(hit) - chunk.data());
-    }
-    work_.append(chunk.data(), end);
-    chunk.remove_prefix(std::min(end + 1, chunk.size()));
+  // Line ends go: the runs between them are taken one after the other.
+  // Each kind of line end is searched for once, however short the lines.
+  constexpr size_t kNone = std::string_view::npos;
+  size_t nextLf = IsServiceChar(sc_, '\n') ? kNone : chunk.find('\n');
+  size_t nextCr = IsServiceChar(sc_, '\r') ? kNone : chunk.find('\r');
+  for (size_t at = 0; at < chunk.size() && !done_;) {
+    if (nextLf < at) nextLf = chunk.find('\n', at);
+    if (nextCr < at) nextCr = chunk.find('\r', at);
+    const size_t end = std::min({nextLf, nextCr, chunk.size()});
+    const std::string_view piece = chunk.substr(at, end - at);
+    if (started_)
+      Take(piece);
+    else
+      work_.append(piece);
+    at = end + 1;
   }
+  if (done_) return;
   if (!started_) {
     if (work_.size() < 9 && more) return;
     Start();
     if (done_) return;
   }
-  Loop(more);
+  // Left in work_: the segment the chunk's end split (at the start, all of
+  // the chunk). At the end of the file this decides how the file ended.
+  Loop(work_, more);
+}
+
+// The characters are cut where they lie; only a segment that the piece
+// does not finish is kept in work_. A segment kept from before is finished
+// first, one terminator at a time (a released one does not end it), so no
+// more of the piece is copied than that segment needs.
+void ReaderCore::Take(std::string_view piece) {
+  while (head_ < work_.size() && !piece.empty()) {
+    const void* hit =
+        std::memchr(piece.data(), static_cast<unsigned char>(sc_.terminator), piece.size());
+    const size_t take =
+        hit ? static_cast<size_t>(static_cast<const char*>(hit) - piece.data()) + 1
+            : piece.size();
+    work_.append(piece.data(), take);
+    piece.remove_prefix(take);
+    Loop(work_, true);
+    if (done_) return;
+  }
+  if (piece.empty()) return;
+  work_.clear();
+  head_ = 0;
+  Loop(piece, true);
+  if (done_) return;
+  work_.assign(piece.substr(head_));   // scanFrom_ stays right: it counts from head_
+  head_ = 0;
 }
 
 void ReaderCore::Start() {
@@ -109,9 +149,9 @@ void ReaderCore::Start() {
 // character before that is the release character too and the terminator is
 // at index 3 or later: "??'" ends a segment. Only the two characters before
 // a terminator decide, so a search never has to look at a character twice.
-size_t ReaderCore::FindTerminator() {
-  const char* base = work_.data() + head_;
-  const size_t size = work_.size() - head_;
+size_t ReaderCore::FindTerminator(std::string_view buffer) {
+  const char* base = buffer.data() + head_;
+  const size_t size = buffer.size() - head_;
   size_t i = scanFrom_;
   while (i < size) {
     const void* hit = std::memchr(base + i, static_cast<unsigned char>(sc_.terminator), size - i);
@@ -126,15 +166,15 @@ size_t ReaderCore::FindTerminator() {
   return std::string::npos;
 }
 
-void ReaderCore::Loop(bool more) {
+void ReaderCore::Loop(std::string_view buffer, bool more) {
   while (!done_) {
     if (sink_.Aborted()) {
       aborted_ = done_ = true;
       return;
     }
-    const size_t end = FindTerminator();
+    const size_t end = FindTerminator(buffer);
     if (end == std::string::npos) {
-      if (work_.size() - head_ > kMaxSegmentChars) {
+      if (buffer.size() - head_ > kMaxSegmentChars) {
         Error(311, path_);
         return;
       }
@@ -152,15 +192,16 @@ void ReaderCore::Loop(bool more) {
       Error(311, path_);
       return;
     }
-    const std::string_view segment(work_.data() + head_, end - head_ + 1);
+    const std::string_view segment = buffer.substr(head_, end - head_ + 1);
+    const uint32_t tag = TagCode(segment);
     ++segmentCount_;
     // UNH belongs to the message it opens, UNT to the one it closes.
     const int32_t before = inMessage_ ? message_.message : 0;
-    if (!Handle(segment)) return;
+    if (!Handle(segment, tag)) return;
     const int32_t message = inMessage_ ? message_.message : before;
     consumed_ += static_cast<int64_t>(segment.size());
     sink_.Segment(static_cast<int32_t>(segmentCount_), message, segment);
-    lastWasUnz_ = ae::Tag(segment) == "UNZ";
+    lastWasUnz_ = tag == TagCode("UNZ");
     head_ = end + 1;
     scanFrom_ = 0;
   }
@@ -197,79 +238,90 @@ bool ReaderCore::LookupFailed(const ae::Lookup& lookup, std::string_view code, i
   return Error(notFoundId, arg);
 }
 
-bool ReaderCore::Handle(std::string_view segment) {
-  const std::string_view tag = ae::Tag(segment);
-  // Most segments of a large file (QTY, PRI, PIA, IMD, FTX ...) are only
-  // stored: tags handled here all start with one of these letters.
-  if (tag.empty() || std::strchr("UBDCNRLM", tag[0]) == nullptr) return true;
-  if (tag == "LIN") {
-    if (inMessage_) ++message_.lineCount;
-    return true;
-  }
-  if (tag == "UNB") return Unb(segment);
-  if (tag == "UNG") {
-    inGroup_ = true;
-  } else if (tag == "UNH") {
-    return Unh(segment);
-  } else if (tag == "BGM") {
-    if (!inMessage_) return Error(311, path_);
-    std::string code = Get(segment, 1, 1, ae::kCodeSize);
-    if (code.empty()) return Error(311, path_);
-    message_.code = std::move(code);
-    message_.number = Get(segment, 2, 1);
-  } else if (tag == "DTM") {
-    return Dtm(segment);
-  } else if (tag == "CUX") {
-    if (inMessage_ && Get(segment, 1, 1) == "2" &&
-        (message_.code == "231" || Get(segment, 1, 3) == "4")) {
-      std::string currency = Get(segment, 1, 2, ae::kCodeSize);
-      if (!currency.empty()) {
-        bool exists = false;
-        if (!sink_.CurrencyExists(currency, exists)) {
-          ended_ = failed_ = done_ = true;
-          return false;
+// Most segments of a large file (QTY, PRI, PIA, IMD, FTX ...) are only
+// stored: they leave at the switch.
+bool ReaderCore::Handle(std::string_view segment, uint32_t tag) {
+  switch (tag) {
+    case TagCode("LIN"):
+      if (inMessage_) ++message_.lineCount;
+      return true;
+    case TagCode("UNB"):
+      return Unb(segment);
+    case TagCode("UNG"):
+      inGroup_ = true;
+      break;
+    case TagCode("UNH"):
+      return Unh(segment);
+    case TagCode("BGM"): {
+      if (!inMessage_) return Error(311, path_);
+      std::string code = Get(segment, 1, 1, ae::kCodeSize);
+      if (code.empty()) return Error(311, path_);
+      message_.code = std::move(code);
+      message_.number = Get(segment, 2, 1);
+      break;
+    }
+    case TagCode("DTM"):
+      return Dtm(segment);
+    case TagCode("CUX"):
+      if (inMessage_ && Get(segment, 1, 1) == "2" &&
+          (message_.code == "231" || Get(segment, 1, 3) == "4")) {
+        std::string currency = Get(segment, 1, 2, ae::kCodeSize);
+        if (!currency.empty()) {
+          bool exists = false;
+          if (!sink_.CurrencyExists(currency, exists)) {
+            ended_ = failed_ = done_ = true;
+            return false;
+          }
+          if (!exists) Warning(321, currency);
+          message_.currency = std::move(currency);
         }
-        if (!exists) Warning(321, currency);
-        message_.currency = std::move(currency);
       }
-    }
-  } else if (tag == "NAD") {
-    if (inMessage_) return Nad(segment);
-  } else if (tag == "RFF") {
-    if (Get(segment, 1, 1) == "IA") {
-      if (!partySeen_) return Error(311, path_);
-      std::string vendor = Get(segment, 1, 2);
-      if (!vendor.empty()) vendorSlots_[0] = std::move(vendor);
-    }
-  } else if (tag == "MOA") {
-    if (!inMessage_) return Error(311, path_);
-    if (Get(segment, 1, 1) == "86") {
-      const std::string amount = Get(segment, 1, 2);
-      if (!amount.empty()) {
-        Dec64 value;
-        if (ae::ParseDecimal(amount, sc_, value))
-          message_.amount = value;
-        else
-          Warning(1700, message_.number + " (" + amount + ")");
+      break;
+    case TagCode("NAD"):
+      if (inMessage_) return Nad(segment);
+      break;
+    case TagCode("RFF"):
+      if (Get(segment, 1, 1) == "IA") {
+        if (!partySeen_) return Error(311, path_);
+        std::string vendor = Get(segment, 1, 2);
+        if (!vendor.empty()) vendorSlots_[0] = std::move(vendor);
       }
-    }
-  } else if (tag == "CNT") {
-    if (!inMessage_) return Error(311, path_);
-    if (Get(segment, 1, 1) == "2") {
-      const std::string expected = Get(segment, 1, 2);
-      int32_t count = 0;
-      if (!ToInt(expected, count) || count != message_.lineCount)
-        Warning(352, message_.number + ae::PlainText(354, std::to_string(message_.lineCount),
-                                                     expected));
-    }
-  } else if (tag == "UNT") {
-    if (!inMessage_) return Error(311, path_);
-    return Unt();
-  } else if (tag == "UNE") {
-    if (inGroup_) ControlCount(segment);
-  } else if (tag == "UNZ") {
-    // Once a group was seen its UNE did the comparison.
-    if (!inGroup_) ControlCount(segment);
+      break;
+    case TagCode("MOA"):
+      if (!inMessage_) return Error(311, path_);
+      if (Get(segment, 1, 1) == "86") {
+        const std::string amount = Get(segment, 1, 2);
+        if (!amount.empty()) {
+          Dec64 value;
+          if (ae::ParseDecimal(amount, sc_, value))
+            message_.amount = value;
+          else
+            Warning(1700, message_.number + " (" + amount + ")");
+        }
+      }
+      break;
+    case TagCode("CNT"):
+      if (!inMessage_) return Error(311, path_);
+      if (Get(segment, 1, 1) == "2") {
+        const std::string expected = Get(segment, 1, 2);
+        int32_t count = 0;
+        if (!ToInt(expected, count) || count != message_.lineCount)
+          Warning(352, message_.number + ae::PlainText(354, std::to_string(message_.lineCount),
+                                                       expected));
+      }
+      break;
+    case TagCode("UNT"):
+      if (!inMessage_) return Error(311, path_);
+      return Unt();
+    case TagCode("UNE"):
+      if (inGroup_) ControlCount(segment);
+      break;
+    case TagCode("UNZ"):
+      // Once a group was seen its UNE did the comparison.
+      if (!inGroup_) ControlCount(segment);
+      break;
+    default:
+      return true;
   }
   return !done_;
 }

@@ -111,10 +111,15 @@ class ReaderCore {
 
  private:
   void Start();
-  void Loop(bool more);
-  // Position of the first terminator that ends a segment, from scanFrom_.
-  size_t FindTerminator();
-  bool Handle(std::string_view segment);
+  // One run of the chunk without line ends, once the interchange started.
+  void Take(std::string_view piece);
+  // Cuts and handles the segments of `buffer` from head_ (work_ or a piece
+  // of the chunk read where it lies).
+  void Loop(std::string_view buffer, bool more);
+  // Position in `buffer` of the first terminator that ends a segment, from
+  // head_ + scanFrom_.
+  size_t FindTerminator(std::string_view buffer);
+  bool Handle(std::string_view segment, uint32_t tag);
   bool Unb(std::string_view segment);
   bool Unh(std::string_view segment);
   bool Dtm(std::string_view segment);
@@ -133,8 +138,11 @@ class ReaderCore {
   ReaderSink& sink_;
   std::string path_;
   AcqEdifact::ServiceChars sc_;
-  std::string work_;      // characters not yet cut into segments, from head_
-  size_t head_ = 0;       // start of the next segment in work_
+  // Characters not yet cut into segments, from head_: before the start the
+  // file's first characters, after it only a segment that a chunk (or a
+  // line end) split. Everything else is cut where the caller holds it.
+  std::string work_;
+  size_t head_ = 0;       // start of the next segment in the buffer being cut
   size_t scanFrom_ = 0;   // characters of the next segment already searched
   bool started_ = false;
   bool done_ = false;
