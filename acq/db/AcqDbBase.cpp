@@ -63,6 +63,26 @@ bool RunStatement(const std::string& sql) {
   return true;
 }
 
+bool SelectCount(const std::string& sql, int32_t& value) {
+  DbMsg msg;
+  value = 0;
+  if (DbCode code = AcqDb::ExecSP(msg, &value, sizeof value, "", sql); code != kDbOk) {
+    AcqDbExcept::HandleDbError(msg, code);
+    return false;
+  }
+  return true;
+}
+
+bool LoadRows(std::string_view columns, std::string_view table, const std::string& where,
+              std::string_view orderBy, BucketHold& rows) {
+  DbMsg msg;
+  const DbCode code = AcqDb::LoadTable(msg, AcqDb::ClearChanges::Yes, orderBy, where, columns,
+                                       table, rows.get());
+  if (code == kDbOk) return true;
+  AcqDbExcept::HandleDbError(msg, code);
+  return false;
+}
+
 bool LoadShrCodeBkt(std::string_view codeTable, BktHandle& bkt) {
   DbMsg msg;
   if (DbCode code = AcqDb::GetShrCodeBkt(msg, codeTable, bkt); code != kDbOk) {

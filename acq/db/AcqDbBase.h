@@ -30,6 +30,13 @@ bool LoadShrCodeBkt(std::string_view codeTable, BktHandle& bkt);
 // Runs a complete statement (an insert, update or delete) on the session,
 // reporting a failure through HandleDbError and returning false.
 bool RunStatement(const std::string& sql);
+// The single number `sql` selects (0 for no row or NULL) into `value`;
+// a failure is reported through HandleDbError and returns false.
+bool SelectCount(const std::string& sql, int32_t& value);
+// Loads `columns` of `table` where `where`, ordered by `orderBy`, into
+// `rows` (its rows replaced); a failure is reported and returns false.
+bool LoadRows(std::string_view columns, std::string_view table, const std::string& where,
+              std::string_view orderBy, BucketHold& rows);
 
 // Holds a transaction level for a scope: rolled back unless Commit was
 // called (so an early return can never leave a level open).

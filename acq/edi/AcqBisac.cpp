@@ -35,7 +35,6 @@ using AcqOrderFile::Party;
 constexpr int kMsgCannotOpenFile = 213;
 constexpr int kMsgOneVendor = 45;
 constexpr int kStrFileTitle = 46;
-constexpr int kMsgNothingOrdered = 1781;   // %1 the PO number
 constexpr int kMsgNotWritten = 1782;       // %1 the reason
 
 constexpr size_t kRecordWidth = 80;
@@ -270,15 +269,7 @@ bool SendBisac(HWND active, const std::vector<int32_t>& pos,
                const RunOptions& options) {
   if (pos.empty() || !AcqOrderFile::CheckSelection(pos, kMsgOneVendor)) return false;
   std::vector<OrderPo> orders;
-  for (int32_t key : pos) {
-    OrderPo po;
-    if (!AcqOrderFile::LoadPo(key, po)) return false;
-    if (po.lines.empty()) {
-      AcqOrderFile::Tell(kMsgNothingOrdered, po.number);
-      return false;
-    }
-    orders.push_back(std::move(po));
-  }
+  if (!AcqOrderFile::LoadPos(pos, orders)) return false;
   Party vendor;
   if (!AcqOrderFile::LoadVendor(orders.front().vendor, vendor)) return false;
   std::string path;

@@ -28,6 +28,8 @@ namespace {
 using AcqDb::ClearChanges;
 using AcqDbAct::Activity;
 using AcqDbBase::RunStatement;
+constexpr auto& Load = AcqDbBase::LoadRows;
+constexpr auto& Count = AcqDbBase::SelectCount;
 using AcqEdifact::ServiceChars;
 
 // Messages of the string table.
@@ -77,24 +79,6 @@ Dec64 DecOf(BktHandle b, int row, const char* col) {
   return c == 0 || _ColIsNull(b, row, c) ? Dec64{} : _ColGetDec64(b, row, c);
 }
 
-bool Load(std::string_view columns, std::string_view table, const std::string& where,
-          std::string_view orderBy, BucketHold& rows) {
-  DbMsg msg;
-  const DbCode code = AcqDb::LoadTable(msg, ClearChanges::Yes, orderBy, where, columns, table,
-                                       rows.get());
-  if (code == kDbOk) return true;
-  AcqDbExcept::HandleDbError(msg, code);
-  return false;
-}
-
-bool Count(const std::string& sql, int32_t& value) {
-  DbMsg msg;
-  value = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &value, sizeof value, "", sql);
-  if (code == kDbOk) return true;
-  AcqDbExcept::HandleDbError(msg, code);
-  return false;
-}
 
 // ---- reading the segments -------------------------------------------------------------------
 

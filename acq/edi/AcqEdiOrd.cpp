@@ -51,7 +51,6 @@ constexpr int kMsgCodePage = 340;          // %1 the code page
 constexpr int kMsgOneVendor = 47;
 constexpr int kStrFileTitle = 48;
 constexpr int kMsgNotWritten = 1780;       // %1 the reason
-constexpr int kMsgNothingOrdered = 1781;   // %1 the PO number
 
 constexpr const char* kControlRefKey = "edifact_interchange_cntrl_ref";
 constexpr const char* kSanQualifier = "31B";
@@ -308,15 +307,7 @@ bool Prepare(const std::vector<int32_t>& pos, const RunOptions& options, char& l
     AcqOrderFile::Tell(kMsgCodePage, number != 0 ? std::to_string(number) : codePage);
     return false;
   }
-  for (int32_t key : pos) {
-    OrderPo po;
-    if (!AcqOrderFile::LoadPo(key, po)) return false;
-    if (po.lines.empty()) {
-      AcqOrderFile::Tell(kMsgNothingOrdered, po.number);
-      return false;
-    }
-    orders.push_back(std::move(po));
-  }
+  if (!AcqOrderFile::LoadPos(pos, orders)) return false;
   return AcqOrderFile::LoadVendor(orders.front().vendor, vendor);
 }
 

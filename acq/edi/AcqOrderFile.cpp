@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kMsgMissingBillTo = 4;       // %1 the location
 constexpr int kMsgPoNotApproved = 346;     // %1 the PO number
+constexpr int kMsgNothingOrdered = 1781;   // %1 the PO number
 // Attempts of one PO's marking when another workstation's write meets it.
 constexpr int kMarkAttempts = 10;
 
@@ -258,6 +259,19 @@ bool LoadPo(int32_t po, OrderPo& out) {
   if (!LoadItems(po, out.lines)) return false;
   // A line whose every item was cancelled orders nothing.
   std::erase_if(out.lines, [](const OrderLine& l) { return l.items.empty(); });
+  return true;
+}
+
+bool LoadPos(const std::vector<int32_t>& pos, std::vector<OrderPo>& out) {
+  for (int32_t key : pos) {
+    OrderPo po;
+    if (!LoadPo(key, po)) return false;
+    if (po.lines.empty()) {
+      Tell(kMsgNothingOrdered, po.number);
+      return false;
+    }
+    out.push_back(std::move(po));
+  }
   return true;
 }
 

@@ -71,6 +71,9 @@ bool CheckSelection(const std::vector<int32_t>& pos, int vendorMessage);
 
 // Reads `po` for sending; false when a database failure was reported.
 bool LoadPo(int32_t po, OrderPo& out);
+// LoadPo of each of `pos` in order into `out`; a PO with nothing to order
+// is told (its number named) and ends the loading with false.
+bool LoadPos(const std::vector<int32_t>& pos, std::vector<OrderPo>& out);
 // The vendor as a party (code: its vendor#); false on a reported failure.
 bool LoadVendor(int32_t vendor, Party& out);
 // The SAN suffix of the vendor's contract, else the vendor's ("" for

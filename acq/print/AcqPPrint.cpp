@@ -56,15 +56,6 @@ void TellPrinter(const std::string& why) {
                      MB_OK | MB_ICONWARNING);
 }
 
-// The single number `sql` selects; false on failure (reported).
-bool Count(const std::string& sql, int32_t& value) {
-  DbMsg msg;
-  value = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &value, sizeof value, "", sql);
-  if (code == kDbOk) return true;
-  AcqDbExcept::HandleDbError(msg, code);
-  return false;
-}
 
 // A negotiable order goes out only when every item of the PO is approved,
 // as the PO's activities require (message 346 otherwise).
@@ -72,9 +63,9 @@ bool PassesSelection(const AcqPrint::Document& doc, Form form) {
   switch (form) {
     case Form::Negotiable: {
       int32_t unapproved = 0;
-      if (!Count("select count(*) from po_line_item where po#=" + std::to_string(doc.po) +
-                     " and approve_date IS NULL",
-                 unapproved))
+      if (!AcqDbBase::SelectCount("select count(*) from po_line_item where po#=" +
+                                      std::to_string(doc.po) + " and approve_date IS NULL",
+                                  unapproved))
         return false;
       if (unapproved == 0) return true;
       Tell(kMsgPoNotApproved, doc.poNumber);

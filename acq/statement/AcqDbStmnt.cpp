@@ -25,6 +25,8 @@ namespace acq::AcqDbStmnt {
 namespace {
 
 using AcqDbBase::RunStatement;
+constexpr auto& Load = AcqDbBase::LoadRows;
+constexpr auto& Count = AcqDbBase::SelectCount;
 
 using AcqDb::ClearChanges;
 using AcqPo::parts::DecOf;
@@ -58,25 +60,6 @@ std::string OrNull(const std::optional<Dec64>& d) { return d ? Raw(*d) : "NULL";
 std::string OrNull(const std::optional<DayNum>& d) { return d ? Key(*d) : "NULL"; }
 std::string TextOrNull(const std::string& s) { return s.empty() ? "NULL" : Quote(s); }
 
-bool Load(std::string_view columns, std::string_view table, const std::string& where,
-          std::string_view orderBy, BucketHold& rows) {
-  DbMsg msg;
-  const DbCode code = AcqDb::LoadTable(msg, ClearChanges::Yes, orderBy, where, columns, table,
-                                       rows.get());
-  if (code == kDbOk) return true;
-  AcqDbExcept::HandleDbError(msg, code);
-  return false;
-}
-
-// The number a query selects (0 for no row or NULL).
-bool Count(const std::string& sql, int32_t& value) {
-  DbMsg msg;
-  value = 0;
-  const DbCode code = AcqDb::ExecSP(msg, &value, sizeof value, "", sql);
-  if (code == kDbOk) return true;
-  AcqDbExcept::HandleDbError(msg, code);
-  return false;
-}
 
 // The sum of money column `column` over the rows of `table` that `where`
 // picks (zero over no rows). Named after its column, so it keeps the
