@@ -80,5 +80,9 @@ void RegisterProrationProcedures();
 void RegisterEdiResponsesProcedures();
 void RegisterEdiInvoicesProcedures();
 void RegisterOrderFilesProcedures();
+void RegisterUndoProcedures();
+void RegisterCatalogueProcedures();
+void RegisterPatternsProcedures();
+void RegisterRenewalsProcedures();
 
 }  // namespace dbproc

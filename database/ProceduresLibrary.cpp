@@ -155,4 +155,8 @@ void Database_RegisterLibraryProcedures() {
   dbproc::RegisterEdiResponsesProcedures();
   dbproc::RegisterEdiInvoicesProcedures();
   dbproc::RegisterOrderFilesProcedures();
+  dbproc::RegisterUndoProcedures();
+  dbproc::RegisterCatalogueProcedures();
+  dbproc::RegisterPatternsProcedures();
+  dbproc::RegisterRenewalsProcedures();
 }

@@ -62,13 +62,26 @@ case "$verb" in
     }
     # run_suite BUILD_DIR [COMMAND PREFIX...]: both halves of one build.
     failed=()
+    # The names and last lines of a half's failing tests, printed again at
+    # the end: the fuzz run's output would otherwise bury them.
+    failure_report=$(mktemp /tmp/acq-failures-XXXXXX)
+    note_failures() {
+      local dir=$1 what=$2 log=$1/Testing/Temporary/LastTest.log
+      failed+=("$dir ($what)")
+      {
+        echo "==> failing tests of $dir ($what):"
+        cat "$dir/Testing/Temporary/LastTestsFailed.log" 2>/dev/null
+        [ -f "$log" ] && python3 "$root/scripts/failed-output.py" "$log" \
+          "$dir/Testing/Temporary/LastTestsFailed.log"
+      } >>"$failure_report"
+    }
     run_suite() {
       local dir=$1
       shift
       if [[ ,$engines, == *,sqlite,* ]]; then
         echo "==> dev.sh: the tests of $dir on SQLite"
         "$@" env -u ACQ_TEST_SERVER ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" ||
-          failed+=("$dir (SQLite)")
+          note_failures "$dir" SQLite
       fi
       [[ ,$engines, == *,postgresql,* ]] || return 0
       local uri=$given_server passfile=${PGPASSFILE:-}
@@ -95,7 +108,7 @@ case "$verb" in
       if [ -n "$passfile" ]; then server_env+=(PGPASSFILE="$passfile"); fi
       echo "==> dev.sh: the tests of $dir on PostgreSQL ($uri)"
       "$@" env "${server_env[@]}" ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" ||
-        failed+=("$dir (PostgreSQL)")
+        note_failures "$dir" PostgreSQL
       stop_cluster
     }
     run_suite "$build"
@@ -120,7 +133,10 @@ case "$verb" in
     fi
     # A minute of fuzzing of the EDIFACT reader (clang, ASan, UBSan).
     "$root/scripts/fuzz-edifact.sh" 60 || failed+=("fuzz (edifact reader)")
+    [ ${#failed[@]} -gt 0 ] || rm -f "$failure_report"
     if ((${#failed[@]})); then
+      cat "$failure_report" >&2
+      rm -f "$failure_report"
       printf 'dev.sh: tests failed: %s\n' "${failed[@]}" >&2
       exit 1
     fi

@@ -24,10 +24,16 @@
 #include "acq/po/AcqPo.h"
 #include "acq/po/AcqPoAct.h"
 #include "acq/po/AcqPoApp.h"
+#include "acq/po/AcqPoUndo.h"
+#include "acq/po/AcqPr.h"
+#include "acq/po/AcqTempPea.h"
+#include "acq/po/AcqBibDelete.h"
+#include "acq/po/AcqCopy.h"
 #include "acq/print/AcqPPrint.h"
 #include "acq/print/AcqWrkBatch.h"
 #include "acq/print/AcqWrkOptions.h"
 #include "acq/renewal/AcqClaim.h"
+#include "acq/renewal/AcqRenew.h"
 #include "acq/statement/AcqPayables.h"
 #include "acq/statement/AcqProrate.h"
 #include "acq/statement/AcqStApp.h"
@@ -296,14 +302,58 @@ void RunVouchers(const Command& c, HWND) {
 }
 void RunCredits(const Command&, HWND) { AcqCredits::OpenCredits(Active()); }
 
-// Undo order starts from a list of POs (the PO find window or a list of
-// POs; a PO line find window lists lines): elsewhere it does nothing.
-void RunUndoOrder(const Command& c, HWND hwnd) {
+// The selected lines of the active PO window, list of lines or PO line
+// find window; none elsewhere.
+AcqPo::LineKeys LinesOfActive() {
   const HWND active = Active();
-  if (AcqFind::IsFindWindow(active, AcqFind::FindKind::PoHead) ||
-      AcqList::IsListWindow(active, AcqSecurity::Records::Pos)) {
-    RunNotBuilt(c, hwnd);
-  }
+  if (AcqPo::IsPoWindow(active)) return AcqPo::SelectedLines(active);
+  AcqPo::LineKeys lines = AcqList::SelectedLines(active);
+  if (lines.empty()) lines = AcqFind::SelectedLines(active);
+  return lines;
+}
+
+// Undo of an activity group (arg) on the selected lines, after the group's
+// privilege; undo order on the POs selected in a list of POs.
+void RunUndoLines(const Command& c, HWND) {
+  if (!Granted(c.privilege)) return;
+  AcqPoUndo::UndoLines(static_cast<AcqPoUndo::UndoKind>(c.arg), LinesOfActive());
+}
+void RunUndoOrder(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqPoUndo::UndoOrders(Active());
+}
+// Items and copies of the selected lines, and the bibliographic records
+// their orders created (poDelBi asked by the unit).
+void RunCreateItems(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqCopy::CreateItems(LinesOfActive());
+}
+void RunCreateCopies(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqCopy::CreateCopies(LinesOfActive());
+}
+void RunCopiesOfLine(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqCopy::CopiesOfLine(LinesOfActive());
+}
+void RunBibRecord(const Command&, HWND) { AcqBibDelete::DeleteBibs(LinesOfActive()); }
+// Patterns act on the active PO window; nothing elsewhere.
+void RunPattern(const Command& c, HWND) {
+  const HWND active = Active();
+  if (!AcqPo::IsPoWindow(active)) return;
+  if (c.number == 191) AcqTempPea::ApplyPattern(active);
+  if (c.number == 192) AcqTempPea::SavePattern(active);
+  if (c.number == 193) AcqTempPea::DeletePattern(active);
+}
+void RunTemplates(const Command&, HWND) { AcqTempPea::OpenTemplates(); }
+void RunNewTemplate(const Command&, HWND) { AcqTempPea::NewTemplate(); }
+void RunRequests(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqPr::OpenRequests();
+}
+void RunFindRequests(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqPr::FindRequests();
+}
+void RunRenewalCandidates(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqRenew::OpenRenewalCandidates();
+}
+void RunSetRenewalOrders(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqRenew::OpenSetRenewalOrders();
 }
 void RunPosOfStatement(const Command&, HWND) { AcqList::ListPosOfActiveStatement(Active()); }
 // A new statement of the command's type (arg), the statement mode choice
@@ -385,6 +435,10 @@ constexpr int kApprove = static_cast<int>(AcqDbAct::Activity::Approve);
 constexpr int kReceive = static_cast<int>(AcqDbAct::Activity::Receive);
 constexpr int kCancel = static_cast<int>(AcqDbAct::Activity::Cancel);
 constexpr int kBackOrder = static_cast<int>(AcqDbAct::Activity::BackOrder);
+constexpr int kUndoApprove = static_cast<int>(AcqPoUndo::UndoKind::Approve);
+constexpr int kUndoReceive = static_cast<int>(AcqPoUndo::UndoKind::Receive);
+constexpr int kUndoCancel = static_cast<int>(AcqPoUndo::UndoKind::Cancel);
+constexpr int kUndoDiscRenew = static_cast<int>(AcqPoUndo::UndoKind::DiscontinueOrRenew);
 
 // Every command of the module. Any number not here does nothing.
 const Command kCommands[] = {
@@ -417,8 +471,8 @@ const Command kCommands[] = {
     {137, "Budget Hierarchy: Move Down", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
     {151, "New PO for Vendor", RunNewPoForVendor},  // poHead asked by the PO unit
     {165, "New PO", RunNewPo},
-    {166, "PO Templates", RunNotBuilt},
-    {169, "PO Template", RunNotBuilt},
+    {166, "PO Templates", RunTemplates},
+    {169, "PO Template", RunNewTemplate},
     {152, "Find PO", RunFind, kHead},
     {153, "Find PO Line", RunFind, kLine},
     {154, "List POs of Statement", RunPosOfStatement},
@@ -429,8 +483,8 @@ const Command kCommands[] = {
     {159, "Print Draft POs", RunPrintDraftPos, 0, Acq(AcqSecurity::poDraft)},
     {160, "PO Lines", RunLinesOfPoWindow},
     {161, "Cancel PO", RunPlaceholder},
-    {162, "Renewal Candidates", RunNotBuilt, 0, Acq(AcqSecurity::poRenew)},
-    {163, "Set Renewal Orders", RunNotBuilt, 0, Acq(AcqSecurity::poSetRw)},
+    {162, "Renewal Candidates", RunRenewalCandidates, 0, Acq(AcqSecurity::poRenew)},
+    {163, "Set Renewal Orders", RunSetRenewalOrders, 0, Acq(AcqSecurity::poSetRw)},
     {164, "EDIFACT Order Responses", RunOrderResponses, 0, Acq(AcqSecurity::poHead)},
     {170, "Workslip Batches", RunWorkslipBatches},
     {171, "PO Line List", RunLinesOfActive},
@@ -438,20 +492,20 @@ const Command kCommands[] = {
     {173, "Receive", RunLineActivity, kReceive},
     {174, "Cancel", RunLineActivity, kCancel},
     {175, "Back Order", RunLineActivity, kBackOrder},
-    {176, "Create Items", RunNotBuilt, 0, Acq(AcqSecurity::poCItem)},
-    {178, "Create Copies", RunNotBuilt, 0, Acq(AcqSecurity::poCCopy)},
-    {177, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
-    {253, "Copies", RunNotBuilt, 0, Acq(AcqSecurity::poEdit)},
+    {176, "Create Items", RunCreateItems, 0, Acq(AcqSecurity::poCItem)},
+    {178, "Create Copies", RunCreateCopies, 0, Acq(AcqSecurity::poCCopy)},
+    {177, "Copies", RunCopiesOfLine, 0, Acq(AcqSecurity::poEdit)},
+    {253, "Copies", RunCopiesOfLine, 0, Acq(AcqSecurity::poEdit)},
     {179, "Prorated Extra Charges", RunLineCharges},
-    {180, "Bibliographic Record", RunNotBuilt},
-    {191, "Apply Pattern", RunPlaceholder},
-    {192, "Save Pattern", RunPlaceholder},
-    {193, "Delete Pattern", RunPlaceholder},
+    {180, "Bibliographic Record", RunBibRecord},
+    {191, "Apply Pattern", RunPattern},
+    {192, "Save Pattern", RunPattern},
+    {193, "Delete Pattern", RunPattern},
     // Undo: one command per activity group, each with its group's privilege.
-    {201, "Undo Approval", RunNotBuilt, 0, Acq(AcqSecurity::poUnApp)},
-    {202, "Undo Receive", RunNotBuilt, 0, Acq(AcqSecurity::poUnRC)},
-    {203, "Undo Cancel", RunNotBuilt, 0, Acq(AcqSecurity::poUnRC)},
-    {204, "Undo Discontinue or Renew", RunNotBuilt, 0, Acq(AcqSecurity::poUnRD)},
+    {201, "Undo Approval", RunUndoLines, kUndoApprove, Acq(AcqSecurity::poUnApp)},
+    {202, "Undo Receive", RunUndoLines, kUndoReceive, Acq(AcqSecurity::poUnRC)},
+    {203, "Undo Cancel", RunUndoLines, kUndoCancel, Acq(AcqSecurity::poUnRC)},
+    {204, "Undo Discontinue or Renew", RunUndoLines, kUndoDiscRenew, Acq(AcqSecurity::poUnRD)},
     {205, "Undo Order", RunUndoOrder, 0, Acq(AcqSecurity::poUndo)},
     {211, "Statement", RunNewStatement, 0, Acq(AcqSecurity::stHead)},
     {215, "Statement", RunNewStatement, 1, Acq(AcqSecurity::stHead)},
@@ -472,8 +526,8 @@ const Command kCommands[] = {
     {232, "Approve Statement", RunApproveStatement, 0, Acq(AcqSecurity::stApprv)},
     {241, "Vouchers", RunVouchers, 0, Acq(AcqSecurity::vFind)},
     {242, "List", RunListForActive},
-    {251, "Purchase Requests", RunNotBuilt, 0, Acq(AcqSecurity::prEdit)},
-    {252, "Find Purchase Requests", RunNotBuilt, 0, Acq(AcqSecurity::prFind)},
+    {251, "Purchase Requests", RunRequests, 0, Acq(AcqSecurity::prEdit)},
+    {252, "Find Purchase Requests", RunFindRequests, 0, Acq(AcqSecurity::prFind)},
     {261, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
     {262, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
     {263, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},

@@ -1,5 +1,18 @@
-// AcqCopy: Item and copy creation for ordered lines.
-// Nothing to set up at start-up yet.
-#include "acq/AcqUnit.h"
+// AcqCopy: ordered copies in the catalogue (the windows' side).
+#include "acq/po/AcqCopy.h"
 
-ACQ_UNIT_EMPTY(AcqCopy)
+#include "acq/AcqUnit.h"
+#include "acq/frame/AcqGlobal.h"
+
+namespace acq::AcqCopy {
+
+void CreateItems(const LineKeys&) { AcqGlobal::ShowComingSoon("Create Items"); }
+void CreateCopies(const LineKeys&) { AcqGlobal::ShowComingSoon("Create Copies"); }
+void CopiesOfLine(const LineKeys&) { AcqGlobal::ShowComingSoon("Copies"); }
+
+void Initialize() {}
+void Terminate() {}
+
+}  // namespace acq::AcqCopy
+
+ACQ_UNIT_BODY(AcqCopy)

@@ -1,5 +1,17 @@
-// AcqPr: Purchase requests and their distribution.
-// Nothing to set up at start-up yet.
-#include "acq/AcqUnit.h"
+// AcqPr: purchase requests.
+#include "acq/po/AcqPr.h"
 
-ACQ_UNIT_EMPTY(AcqPr)
+#include "acq/AcqUnit.h"
+#include "acq/frame/AcqGlobal.h"
+
+namespace acq::AcqPr {
+
+void OpenRequests() { AcqGlobal::ShowComingSoon("Purchase Requests"); }
+void FindRequests() { AcqGlobal::ShowComingSoon("Find Purchase Requests"); }
+
+void Initialize() {}
+void Terminate() {}
+
+}  // namespace acq::AcqPr
+
+ACQ_UNIT_BODY(AcqPr)

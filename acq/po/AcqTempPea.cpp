@@ -1,5 +1,20 @@
-// AcqTempPea: Line-item budget amounts, budget split and exchange rates.
-// Nothing to set up at start-up yet.
-#include "acq/AcqUnit.h"
+// AcqTempPea: distribution patterns, PO templates and session defaults.
+#include "acq/po/AcqTempPea.h"
 
-ACQ_UNIT_EMPTY(AcqTempPea)
+#include "acq/AcqUnit.h"
+#include "acq/frame/AcqGlobal.h"
+
+namespace acq::AcqTempPea {
+
+void ApplyPattern(HWND) { AcqGlobal::ShowComingSoon("Apply Pattern"); }
+void SavePattern(HWND) { AcqGlobal::ShowComingSoon("Save Pattern"); }
+void DeletePattern(HWND) { AcqGlobal::ShowComingSoon("Delete Pattern"); }
+void OpenTemplates() { AcqGlobal::ShowComingSoon("PO Templates"); }
+void NewTemplate() { AcqGlobal::ShowComingSoon("PO Template"); }
+
+void Initialize() {}
+void Terminate() {}
+
+}  // namespace acq::AcqTempPea
+
+ACQ_UNIT_BODY(AcqTempPea)

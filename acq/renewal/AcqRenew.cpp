@@ -1,5 +1,17 @@
-// AcqRenew: Subscription and standing-order renewals.
-// Nothing to set up at start-up yet.
-#include "acq/AcqUnit.h"
+// AcqRenew: renewal of standing orders and subscriptions.
+#include "acq/renewal/AcqRenew.h"
 
-ACQ_UNIT_EMPTY(AcqRenew)
+#include "acq/AcqUnit.h"
+#include "acq/frame/AcqGlobal.h"
+
+namespace acq::AcqRenew {
+
+void OpenRenewalCandidates() { AcqGlobal::ShowComingSoon("Renewal Candidates"); }
+void OpenSetRenewalOrders() { AcqGlobal::ShowComingSoon("Set Renewal Orders"); }
+
+void Initialize() {}
+void Terminate() {}
+
+}  // namespace acq::AcqRenew
+
+ACQ_UNIT_BODY(AcqRenew)
