@@ -177,6 +177,9 @@ bool Database_HashPassword(std::string_view password, std::string& hash);
 // empty `hash` (no such user) does the work of a real check and never
 // matches, so a refusal takes as long whether the user exists or not.
 bool Database_VerifyPassword(std::string_view hash, std::string_view password);
+// How many key derivations Database_VerifyPassword has run in this process
+// (a real check or the stand-in for an unknown name): one per call.
+uint64_t Database_PasswordDerivations();
 
 // ---- demo library -----------------------------------------------------------------------
 // Fills a freshly created database with the demo library (two locations, the

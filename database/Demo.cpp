@@ -4,6 +4,7 @@
 
 #include <sodium.h>
 
+#include <atomic>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -614,8 +615,15 @@ bool Database_HashPassword(std::string_view password, std::string& hash) {
 // derivation at the cost of a new hash and never matches, so a refusal
 // takes as long for an unknown name as for a known one with a wrong
 // password.
+namespace {
+std::atomic<uint64_t> passwordDerivations{0};
+}  // namespace
+
+uint64_t Database_PasswordDerivations() { return passwordDerivations.load(); }
+
 bool Database_VerifyPassword(std::string_view hash, std::string_view password) {
   if (!SodiumReady()) return false;
+  ++passwordDerivations;
   if (hash.empty()) {
     unsigned char salt[crypto_pwhash_SALTBYTES] = {};
     unsigned char key[32];
