@@ -156,13 +156,11 @@ std::vector<std::string> Database_PayablesMigration();
 std::vector<std::string> Database_OrderResponsesMigration();
 // Migration 18: statements made from EDIFACT invoices.
 std::vector<std::string> Database_EdifactInvoicesMigration();
-// Migration 19: Undo of activities and orders.
-std::vector<std::string> Database_UndoMigration();
-// Migration 20: Items and copies made for ordered lines: the catalogue's stand-in tables and keys.
+// Migration 19: Items and copies made for ordered lines: the catalogue's stand-in tables and keys.
 std::vector<std::string> Database_CatalogueMigration();
-// Migration 21: Distribution patterns, PO templates and purchase requests: their windows.
+// Migration 20: Distribution patterns, PO templates and purchase requests: their windows.
 std::vector<std::string> Database_PatternsMigration();
-// Migration 22: Subscription renewals: their windows.
+// Migration 21: Subscription renewals: their windows.
 std::vector<std::string> Database_RenewalsMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.

@@ -92,6 +92,8 @@ const char* const kDemoStatements[] = {
 //   2   PO-O'B-1      O'Brien               L1 received; L2 one ordered, one cancelled
 //   3   PO-2026-0003  Maple Leaf (CAD)      approved, not yet ordered
 //   4   4             Thames (SUBS26)       renewal order: L1 new (renews PO 5 line 1),
+//                                           renewing on 2027-01-01 (budgets for 2027
+//                                           and contract SUBS27 are ready),
 //                                           L2 ordered
 //   5   PO-2025-0107  Thames (SUBS25)       2025 subscriptions invoiced on statement 1
 //                                           (approved, voucher 1); L1 renewed, L2
@@ -181,12 +183,15 @@ const char* const kDemoLibrary[] = {
       (4, 'SUBS25', 'Periodicals 2025', 'MAIN', 'TP-9001-M', NULL, 0, day('2025-01-01'),
        day('2025-12-31'), money('1500.00'), 0, money('300.00'), NULL, 0, NULL, 0),
       (4, 'SUBS26', 'Periodicals 2026', 'MAIN', 'TP-9001-M', NULL, 0, day('2026-01-01'),
-       day('2026-12-31'), money('2000.00'), money('476.25'), 0, NULL, 0, NULL, 0))",
+       day('2026-12-31'), money('2000.00'), money('476.25'), 0, NULL, 0, NULL, 0),
+      (4, 'SUBS27', 'Periodicals 2027', 'MAIN', 'TP-9001-M', NULL, 0, day('2027-01-01'),
+       day('2027-12-31'), money('2200.00'), 0, 0, NULL, 0, NULL, 0))",
 
-    // Accounts and their budgets for 2025 (closed, audio-visual frozen) and
-    // 2026 (children's frozen). Limits: ADULT.2026 90 % of its amount on
-    // order, REF.2026 4000.00 on order and 95 % spent, AV.2026 2500.00 spent.
-    // SPECIAL is open to the administrator only.
+    // Accounts and their budgets for 2025 (closed, audio-visual frozen),
+    // 2026 (children's frozen) and 2027 (allocated, nothing on order yet, so
+    // the subscriptions can be renewed into it). Limits: ADULT.2026 90 % of
+    // its amount on order, REF.2026 4000.00 on order and 95 % spent, AV.2026
+    // 2500.00 spent. SPECIAL is open to the administrator only.
     R"(INSERT INTO account(account, descr, acct_ref, inflation_factor,
                           transfer_unspent_percent) VALUES
       ('ADULT', 'Adult books', '100-4510', 5, NULL),
@@ -213,7 +218,14 @@ const char* const kDemoLibrary[] = {
       ('SERIAL',  2026, 0, money('10000.00'), money('476.25'), 0, NULL, 0, NULL, 0),
       ('AV',      2026, 0, money('3000.00'), money('126.93'), 0, NULL, 0, money('2500.00'), 0),
       ('SPECIAL', 2026, 0, money('2500.00'), money('205.00'), 0, NULL, 0, NULL, 0),
-      ('OPS',     2026, 0, money('1500.00'), money('9.50'), 0, NULL, 0, NULL, 0))",
+      ('OPS',     2026, 0, money('1500.00'), money('9.50'), 0, NULL, 0, NULL, 0),
+      ('ADULT',   2027, 0, money('12500.00'), 0, 0, NULL, 0, NULL, 0),
+      ('REF',     2027, 0, money('8000.00'), 0, 0, NULL, 0, NULL, 0),
+      ('CHILD',   2027, 0, money('6000.00'), 0, 0, NULL, 0, NULL, 0),
+      ('SERIAL',  2027, 0, money('10800.00'), 0, 0, NULL, 0, NULL, 0),
+      ('AV',      2027, 0, money('3000.00'), 0, 0, NULL, 0, NULL, 0),
+      ('SPECIAL', 2027, 0, money('2500.00'), 0, 0, NULL, 0, NULL, 0),
+      ('OPS',     2027, 0, money('1500.00'), 0, 0, NULL, 0, NULL, 0))",
     "INSERT INTO account_restriction(account, user_name) VALUES('SPECIAL', 'admin')",
     R"(INSERT INTO extra_charge_type(extra_charge_type, descr, account) VALUES
       ('SHIP', 'Shipping', 'OPS'), ('HANDLE', 'Handling', 'OPS'),
@@ -526,6 +538,11 @@ const char* const kDemoLibrary[] = {
       ('isbn', '978 0 19 853453 6', 900),
       ('isbn', '9781555000165', 901),
       ('issn', '0024-2519', 902))",
+
+    // The renewal links of PO 5 line 1 into PO 4 line 1: the new line names
+    // the PO it renews and the renewal date the old line had before.
+    R"(UPDATE po_line SET renew_id = 5, prior_renewal_date = day('2026-01-01')
+         WHERE "po#" = 4 AND line = 1)",
 };
 
 // The demo's statements write dates as day('YYYY-MM-DD') and amounts as

@@ -223,10 +223,9 @@ std::vector<Migration>& Migrations() {
       Migration{16, Database_PayablesMigration()},
       Migration{17, Database_OrderResponsesMigration()},
       Migration{18, Database_EdifactInvoicesMigration()},
-      Migration{19, Database_UndoMigration()},
-      Migration{20, Database_CatalogueMigration()},
-      Migration{21, Database_PatternsMigration()},
-      Migration{22, Database_RenewalsMigration()},
+      Migration{19, Database_CatalogueMigration()},
+      Migration{20, Database_PatternsMigration()},
+      Migration{21, Database_RenewalsMigration()},
   };
   return list;
 }

@@ -232,6 +232,12 @@ bool SelectedPo(HWND hwnd, int32_t& po, std::string& number) {
   return true;
 }
 
+std::vector<std::pair<int32_t, std::string>> SelectedPos(HWND hwnd) {
+  const FindWindow* w = Find(hwnd);
+  if (w == nullptr || w->kind != FindKind::PoHead) return {};
+  return SelectedKeys(w->lister, "po#", "po_number");
+}
+
 std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd) {
   std::vector<std::pair<int32_t, int16_t>> lines;
   const FindWindow* w = Find(hwnd);

@@ -28,6 +28,9 @@ bool IsFindWindow(HWND hwnd, FindKind kind);
 // window of that family.
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number);
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number);
+// Every selected PO (po#, po_number) of a PO find window, each once, in
+// the order shown; none for any other window.
+std::vector<std::pair<int32_t, std::string>> SelectedPos(HWND hwnd);
 // The selected lines (po#, line) of a PO line find window; none for any
 // other window.
 std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd);

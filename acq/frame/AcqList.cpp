@@ -3,6 +3,7 @@
 #include "acq/frame/AcqList.h"
 
 #include <algorithm>
+#include <set>
 
 #include "acq/AcqUnit.h"
 #include "acq/db/AcqDbGlobal.h"
@@ -259,6 +260,24 @@ bool IsListWindow(HWND hwnd, AcqSecurity::Records records) {
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number) {
   return SelectedKey(hwnd, ListKind::Pos, "po#", "po_number", po, number) ||
          SelectedKey(hwnd, ListKind::Lines, "po#", "po_number", po, number);
+}
+
+std::vector<std::pair<int32_t, std::string>> SelectedPos(HWND hwnd) {
+  std::vector<std::pair<int32_t, std::string>> pos;
+  const ListWindow* w = Find(hwnd);
+  if (w == nullptr || w->kind != ListKind::Pos) return pos;
+  BktHandle rows = MrLister_Rows(w->lister);
+  const int keyCol = _BktGetColNum(rows, "po#");
+  const int numberCol = _BktGetColNum(rows, "po_number");
+  if (keyCol == 0) return pos;
+  std::set<int32_t> seen;
+  for (int row : MrLister_Selection(w->lister)) {
+    const int32_t po = _ColGetInt(rows, row, keyCol);
+    if (!seen.insert(po).second) continue;
+    pos.emplace_back(po, numberCol != 0 ? _ColGetStringW(rows, row, numberCol)
+                                        : std::to_string(po));
+  }
+  return pos;
 }
 
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number) {

@@ -32,6 +32,9 @@ std::vector<std::pair<int32_t, int16_t>> SelectedLines(HWND hwnd);
 bool IsListWindow(HWND hwnd);
 // Whether `hwnd` is a list window of `records`.
 bool IsListWindow(HWND hwnd, AcqSecurity::Records records);
+// Every selected PO (po#, po_number) of a list of POs, each once, in the
+// order shown; none for any other window.
+std::vector<std::pair<int32_t, std::string>> SelectedPos(HWND hwnd);
 // The first selected PO or statement of a list window.
 bool SelectedPo(HWND hwnd, int32_t& po, std::string& number);
 bool SelectedStatement(HWND hwnd, int32_t& statement, std::string& number);

@@ -313,13 +313,20 @@ AcqPo::LineKeys LinesOfActive() {
 }
 
 // Undo of an activity group (arg) on the selected lines, after the group's
-// privilege; undo order on the POs selected in a list of POs.
+// privilege.
 void RunUndoLines(const Command& c, HWND) {
   if (!Granted(c.privilege)) return;
   AcqPoUndo::UndoLines(static_cast<AcqPoUndo::UndoKind>(c.arg), LinesOfActive());
 }
+// Undo order starts from a list of POs (the PO find window or a list of
+// POs; a PO line find window lists lines): elsewhere it does nothing, and
+// asks nothing.
 void RunUndoOrder(const Command& c, HWND) {
-  if (Granted(c.privilege)) AcqPoUndo::UndoOrders(Active());
+  const HWND active = Active();
+  if (!AcqFind::IsFindWindow(active, AcqFind::FindKind::PoHead) &&
+      !AcqList::IsListWindow(active, AcqSecurity::Records::Pos))
+    return;
+  if (Granted(c.privilege)) AcqPoUndo::UndoOrders(active);
 }
 // Items and copies of the selected lines, and the bibliographic records
 // their orders created (poDelBi asked by the unit).

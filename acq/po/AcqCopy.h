@@ -24,6 +24,9 @@ void CreateCopies(const LineKeys& lines);
 // line's item detail. Exactly one line (224).
 void CopiesOfLine(const LineKeys& lines);
 
+// Every open PO window of the POs of `lines` shows its lines again.
+void ReloadPoWindows(const LineKeys& lines);
+
 void Initialize();
 void Terminate();
 

@@ -469,7 +469,7 @@ class ActivityPass {
   bool Run(bool applyMoney) {
     return ReadHeader() && ReadBefore() && UpdateHeader() && UpdateLine() && UpdateItems() &&
            WriteHistoryRows() && MoveMoney() && LogStatistics() &&
-           (!Receives() || AcqWrkBatch::ReceiptInTransaction(items_)) &&
+           (!Receives() || (CatalogueReceived() && AcqWrkBatch::ReceiptInTransaction(items_))) &&
            (!applyMoney || !MovesMoney(activity_) ||
             budget::ApplyBudgetUpdate(list_, moves_, po_, lineNo_, header_));
   }
@@ -931,6 +931,18 @@ class ActivityPass {
         return false;
     }
     return true;
+  }
+
+  // A received item's catalogue item is no longer on order ("r" -> "n")
+  // and its serial copy is received (acq_status 3 -> 4); records in any
+  // other state are left as they are.
+  bool CatalogueReceived() {
+    const std::string mine = "(select %1 from po_line_item where " + PoLineWhere(po_, lineNo_) +
+                             " and item in(" + ItemList() + ") and %1 IS NOT NULL)";
+    return RunStatement("update item set item_status='n' where item_status='r' and item# in" +
+                        Lb_FormatMessage(mine, "item#")) &&
+           RunStatement("update copy set acq_status=4 where acq_status=3 and copy# in" +
+                        Lb_FormatMessage(mine, "copy#"));
   }
 
   // ---- step 10: statistics, keyed by the PO's vendor ----

@@ -23,6 +23,7 @@
 #include "acq/po/AcqPoAct.h"
 #include "acq/po/AcqPoApp.h"
 #include "acq/po/AcqPoParts.h"
+#include "acq/po/AcqTempPea.h"
 #include "acq/print/AcqWrkslip.h"
 #include "host/mr/MrFramework.h"
 #include "host/mr/PwMr.h"
@@ -41,6 +42,10 @@ using AcqDbAct::Activity;
 constexpr int kPoDialog = 14;
 constexpr int kModeDialog = 13;
 constexpr int kLinesList = 1000;
+constexpr int kPatternChoice = 1021;   // the Distribution Pattern choice
+// The header kept as a template, or as the session's defaults for new POs.
+constexpr int kSaveTemplate = 1431;
+constexpr int kStoreDefaults = 1432;
 constexpr int kModeEdit = 1301;
 constexpr int kModeReceive = 1302;
 constexpr int kModePoLabel = 1303;
@@ -390,6 +395,8 @@ LRESULT PoDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     // Edit and Delete Record act on the selected line, Refresh reloads.
     MrProc_SetWindowMenuBits(hwnd, Bit(kMrEdit) | Bit(kMrDelete) | Bit(kMrRefresh));
     SetDlgListColumns(hwnd, kLinesList, LineColumns());
+    SetDlgChoices(hwnd, kPatternChoice, AcqTempPea::PatternNames());
+    (void)SetDlgChoice(hwnd, kPatternChoice, AcqTempPea::OfferedPattern());
     ReloadAll(*w);
     return TRUE;
   }
@@ -413,6 +420,8 @@ LRESULT PoDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
           return TRUE;
         case kDeleteLine: DeleteLineOf(*w); return TRUE;
         case kWorkslip: WorkslipOf(*w); return TRUE;
+        case kSaveTemplate: AcqTempPea::SaveTemplate(hwnd); return TRUE;
+        case kStoreDefaults: AcqTempPea::StoreSessionDefaults(hwnd); return TRUE;
         default: break;
       }
       break;
@@ -549,6 +558,30 @@ void UnregisterEditor(HWND hwnd) {
 
 void OpenPo(int32_t po, const std::string& number) { ShowPoWindow(po, number); }
 
+void SetPatternChoices(const std::vector<std::string>& names) {
+  for (int row = 1; windows != nullptr && row <= _BktCountAll(windows); ++row) {
+    const auto* w = static_cast<PoWindow*>(_ColGetNonScalar(windows, row, 2));
+    if (w != nullptr && w->hwnd != nullptr) SetDlgChoices(w->hwnd, kPatternChoice, names);
+  }
+}
+
+void ChoosePattern(HWND hwnd, const std::string& name) {
+  if (Find(hwnd) != nullptr) (void)SetDlgChoice(hwnd, kPatternChoice, name);
+}
+
+std::string ChosenPattern(HWND hwnd) {
+  return Find(hwnd) != nullptr ? GetDlgItemTextW(hwnd, kPatternChoice) : std::string();
+}
+
+bool HasUnsavedEdits(int32_t po) {
+  for (int row = 1; editors != nullptr && row <= _BktCountAll(editors); ++row) {
+    const auto* e = static_cast<parts::PoEditor*>(_ColGetNonScalar(editors, row, 2));
+    if (e != nullptr && e->po == po && e->editor != nullptr && MrEditor_IsChanged(e->editor))
+      return true;
+  }
+  return false;
+}
+
 void OpenPoWithMode(int32_t po, const std::string& number, int16_t line) {
   std::string shown = number;
   switch (DialogBoxParamW(AcqBase::ResourceInstance(), kModeDialog, PwMucBase_hwndClient,
@@ -568,6 +601,8 @@ void NewPoForVendor() {
 }
 
 void NewPo() {
+  // The session's defaults, when stored, make the new header (asking poHead).
+  if (AcqTempPea::NewPoFromSessionDefaults()) return;
   if (AcqSecurity::CheckPrivilege(AcqSecurity::poHead)) OpenNewHeader(0);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,13 @@ void OpenPoWithMode(int32_t po, const std::string& number, int16_t line);
 // poHead.
 void NewPoForVendor();
 void NewPo();
+// A new PO's header holding `values` (column -> text, as a template or the
+// session's defaults give them) over the defaults of a new header; its
+// caption names `source` ("Template Standing orders"). `numberByPerson`:
+// the person types the PO number (an empty one is refused, not defaulted).
+// Needs poHead.
+void NewPoFromValues(const std::map<std::string, std::string>& values, const std::string& source,
+                     bool numberByPerson);
 
 // Whether `hwnd` is a PO window; its PO.
 bool IsPoWindow(HWND hwnd);
@@ -46,9 +54,19 @@ void RunActivity(HWND hwnd, AcqDbAct::Activity kind);
 // PO windows of those POs follow.
 void RunActivityOnLines(AcqDbAct::Activity kind, const LineKeys& lines);
 
+// The Distribution Pattern choice of the PO windows: every window's
+// options replaced by `names` (a window keeps its choice while it is still
+// one of them); the choice of window `hwnd` ("" none, or not a PO window).
+void SetPatternChoices(const std::vector<std::string>& names);
+void ChoosePattern(HWND hwnd, const std::string& name);
+std::string ChosenPattern(HWND hwnd);
+
 // Whether `hwnd` is one of the PO editors (header or line), and whether its
 // record may change now (a refused privilege answers false, told).
 bool IsPoEditor(HWND hwnd);
+// Whether an editor of PO `po` (its header or a line) is open with changes
+// not saved yet.
+bool HasUnsavedEdits(int32_t po);
 bool MayChangeRecord(HWND editor, bool newRecord);
 // Ends PO editor `hwnd` as its OK (IDOK: save, closing when saved) or
 // Cancel button would (any other result). Nothing for any other window.

@@ -3,6 +3,8 @@
 // their order (the first failure is told and its field gets the focus),
 // then one write in a transaction. A new header starts from the
 // workstation's location and its default billing and shipping addresses.
+#include <map>
+
 #include "acq/db/AcqDb.h"
 #include "acq/db/AcqDbBase.h"
 #include "acq/db/AcqDbExcept.h"
@@ -25,6 +27,7 @@ using AcqDb::ClearChanges;
 constexpr const char* kHeaderView = "po_header";
 constexpr const char* kEnvir = "poline";
 constexpr int kHeaderDialog = 16;
+constexpr int kMsgFillInNumber = 450;   // "Fill in the following field(s): %1."
 constexpr int kVendorButton = 1601;
 constexpr int kVendorNameField = 1602;
 constexpr int kPoNumberChars = 15;
@@ -34,6 +37,9 @@ struct HeaderEditor : PoEditor {
   HeaderEditor() : PoEditor(Kind::Header) {}
   ~HeaderEditor() override { _BktDestroy(&good); }
   bool isNew = false;
+  // A new PO from a template or defaults that leave its number to the
+  // person: an empty number is asked for instead of defaulted.
+  bool numberByPerson = false;
   // The record as it last passed the field checks: a refused value is put
   // back from here.
   BktHandle good = nullptr;
@@ -280,6 +286,8 @@ bool HeaderPasses(HeaderEditor& h) {
   const int64_t renewal = WholeOf(rec, 1, "renewal_type").value_or(0);
   if ((renewal == 1 || renewal == 2) && TextOf(rec, 1, "subscription_period").empty())
     return Refuse(h, kMsgSubscriptionPeriod, "subscription_period");
+  if (h.numberByPerson && TextOf(rec, 1, "po_number").empty())
+    return Refuse(h, kMsgFillInNumber, "po_number", "PO Number");
   if (h.isNew && !AssignKey(h)) return false;
   if (TextOf(rec, 1, "po_number").empty())
     (void)MrEditor_SetField(h.editor, "po_number",
@@ -477,8 +485,32 @@ void OpenNewHeader(int32_t vendor) {
   }
 }
 
+void OpenNewHeaderWith(const std::map<std::string, std::string>& values, const std::string& source,
+                       bool numberByPerson) {
+  const HEDITOR editor =
+      Open(new HeaderEditor, "", true, Lb_FormatMessage(TemplateCaption(kHeaderDialog), source));
+  HeaderEditor* h = editor != nullptr ? Of(MrEditor_Hwnd(editor)) : nullptr;
+  if (h == nullptr) return;
+  h->numberByPerson = numberByPerson;
+  StartNewHeader(*h, 0);
+  // The given values over the new header's defaults (its addresses too).
+  for (const auto& [column, text] : values) (void)MrEditor_SetField(h->editor, column, text, nullptr);
+  if (values.count("vendor#") != 0) ShowVendorName(*h);
+  KeepAsGood(*h);
+}
+
 bool HeaderMayChange(PoEditor& /*editor*/, bool newRecord) {
   return AcqSecurity::CheckPrivilege(newRecord ? AcqSecurity::poHead : AcqSecurity::poEdit);
 }
 
 }  // namespace acq::AcqPo::parts
+
+namespace acq::AcqPo {
+
+void NewPoFromValues(const std::map<std::string, std::string>& values, const std::string& source,
+                     bool numberByPerson) {
+  if (AcqSecurity::CheckPrivilege(AcqSecurity::poHead))
+    parts::OpenNewHeaderWith(values, source, numberByPerson);
+}
+
+}  // namespace acq::AcqPo

@@ -472,8 +472,25 @@ bool SaveStatement(const Statement& shown, Statement& edited, Refusal& refused,
   return saved;
 }
 
+namespace {
+// The history code the undo of a statement line repeats, by the line's
+// type: invoice and supplemental invoice "invoice", credit "credit", refund
+// "refund"; "" for a type that is none of those.
+std::string UndoneHistoryCode(int64_t statementLineType) {
+  switch (statementLineType) {
+    case 0:
+    case 1: return "invoice";
+    case 3: return "credit";
+    case 5: return "refund";
+    default: return "";
+  }
+}
+}  // namespace
+
 bool UndoStatementLines(int32_t statement, const std::vector<int16_t>& statementLines,
                         Refusal& refused) {
+  constexpr int kMsgLineVouchered = 59;
+  constexpr int kMsgInvoiceHasLater = 60;
   refused = {};
   if (statementLines.empty()) return true;
   const std::string s = Key(statement);
@@ -497,13 +514,44 @@ bool UndoStatementLines(int32_t statement, const std::vector<int16_t>& statement
       return false;
     }
     BucketHold lines;
-    if (!Load("statement_line,po#,line", "statement_line",
+    if (!Load("statement_line,statement_line_type,po#,line", "statement_line",
               "statement#=" + s + " and statement_line in(" + inLines + ")", "statement_line",
               lines))
       return false;
     for (int row = 1; row <= _BktCountAll(*lines); ++row) {
       const std::string po = Key(WholeOf(*lines, row, "po#").value_or(0));
       const std::string line = Key(WholeOf(*lines, row, "line").value_or(0));
+      const std::string poLine = "po#=" + po + " and line=" + line;
+      const std::string sl = Key(WholeOf(*lines, row, "statement_line").value_or(0));
+      if (UndoneHistoryCode(WholeOf(*lines, row, "statement_line_type").value_or(-1)).empty()) {
+        KtSystem_Error("AcqPoAct.UndoActivity: invalid StatementType");
+        return false;
+      }
+      // A voucher anywhere on the PO line freezes its money.
+      int32_t vouchered = 0;
+      if (!Count("select count(*) from po_line_item_budget_amount where " + poLine +
+                     " and voucher# IS NOT NULL",
+                 vouchered))
+        return false;
+      if (vouchered > 0) {
+        refused = {kMsgLineVouchered, ""};
+        return false;
+      }
+      // An invoice goes back only after the supplemental invoices, credits
+      // and refunds entered on its items since.
+      if (WholeOf(*lines, row, "statement_line_type").value_or(-1) == 0) {
+        int32_t later = 0;
+        if (!Count("select count(*) from po_line_item_budget_amount where " + poLine +
+                       " and statement_line_type in(1,3,5) and item in(select item from"
+                       " po_line_item_budget_amount where " + poLine + " and statement#=" + s +
+                       " and statement_line=" + sl + ")",
+                   later))
+          return false;
+        if (later > 0) {
+          refused = {kMsgInvoiceHasLater, ""};
+          return false;
+        }
+      }
       int32_t prorated = 0;
       if (!Count("select count(*) from po_line_item_budget_amount where statement#=" + s +
                      " and po#=" + po + " and line=" + line +
@@ -522,10 +570,16 @@ bool UndoStatementLines(int32_t statement, const std::vector<int16_t>& statement
       const int32_t po = static_cast<int32_t>(WholeOf(*lines, row, "po#").value_or(0));
       const int16_t line = static_cast<int16_t>(WholeOf(*lines, row, "line").value_or(0));
       const std::string sl = Key(WholeOf(*lines, row, "statement_line").value_or(0));
+      const std::string code =
+          UndoneHistoryCode(WholeOf(*lines, row, "statement_line_type").value_or(-1));
       const std::string mine = "statement#=" + s + " and statement_line=" + sl +
                                " and extra_charge_type IS NULL";
-      BucketHold items;
-      if (!Load("item,amount=sum(amount),exchange_rate=max(exchange_rate)",
+      // Each PO line's money moves as a PO action of its own, so that the
+      // PO's contract moves back with its budgets.
+      moves.Reset();
+      BucketHold items, poRow;
+      if (!Load("po#,vendor#,vendor_contract", "po", "po#=" + Key(po), "", poRow) ||
+          !Load("item,amount=sum(amount),exchange_rate=max(exchange_rate)",
                 "po_line_item_budget_amount",
                 "po#=" + Key(po) + " and line=" + Key(line) + " and " + mine + " group by item",
                 "item", items))
@@ -535,7 +589,8 @@ bool UndoStatementLines(int32_t statement, const std::vector<int16_t>& statement
         if (!RunStatement(
                 "insert into po_line_item_history(po#,line,item,po_activity_type,"
                 "transaction_type,date,time,statement#,amount,exchange_rate) values(" +
-                Key(po) + "," + Key(line) + "," + Key(item) + ",'invoice',2," + Key(date) + "," +
+                Key(po) + "," + Key(line) + "," + Key(item) + "," + Quote(code) + ",2," +
+                Key(date) + "," +
                 Key(time) + "," + s + "," + Raw(DecOf(*items, i, "amount").value_or(Dec64{})) +
                 "," + Raw(DecOf(*items, i, "exchange_rate").value_or(Dec64::FromInt(1))) + ")") ||
             !AcqDbBudget::RemoveItemBudgetAmounts(po, line, item, mine, moves) ||
@@ -543,10 +598,11 @@ bool UndoStatementLines(int32_t statement, const std::vector<int16_t>& statement
           return false;
       }
       if (!RunStatement("delete from statement_line where statement#=" + s +
-                        " and statement_line=" + sl))
+                        " and statement_line=" + sl) ||
+          !AcqDbBudget::ApplyBudgetUpdate(list.get(), moves, po, line, *poRow))
         return false;
     }
-    return AcqDbBudget::ApplyStatementBudgetUpdate(list.get(), moves, true, statement, nullptr);
+    return true;
   };
   return AcqDbBase::SaveWithReportedRetry(kMaxRetries, steps, {}, ConfirmAgain(list.get()));
 }

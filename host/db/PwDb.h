@@ -254,3 +254,52 @@ DbCode DbUser_HasPrivilege(HDb db, std::string_view user, int32_t privilege,
 // until an empty function replaces it. For tests and benchmarks that need
 // to see what one action ran.
 void DbSession_SetStatementObserver(HDb db, std::function<void(std::string_view)> observer);
+
+// ---- catalogue services ----------------------------------------------------------------
+// The catalogue proper lives outside acquisitions: these are the few services
+// through which an order creates and numbers its records. The writing ones
+// run on the session inside the caller's open transaction (kDbMisuse,
+// "... needs the caller's transaction." otherwise), so what they write stands
+// or falls with the caller's action; none opens a transaction of its own.
+
+// The bibliographic fields of a PO line a new record is made from.
+struct DbBibFields {
+  std::string title, author, edition, publisher, pubPlace, pubDate, isbn, issn, lccn, series;
+};
+// A new bibliographic record: bib# from the key generator (key "bib_control",
+// never a number another record, line, item or copy already uses), a `bib`
+// row with the fields and their MARC-tagged text ("245 $a<title>" lines in
+// the order of the site's pw_marc_map), and bib_index rows for its ISBN and
+// ISSN so the duplicate search finds it. `bib` gets the new number.
+DbCode DbMarc_CreateBib(HDb db, const DbBibFields& fields, int32_t& bib, DbMsg& msg);
+// The copy of catalogue item `item` (copy 0 detaches it). kDbNotFound when
+// the item does not exist.
+DbCode DbSer_SetCopyNum(HDb db, int32_t item, int32_t copy, DbMsg& msg);
+// The serial number of copy `copy` (at most 40 characters). kDbNotFound when
+// the copy does not exist.
+DbCode DbSer_SetSerialNumber(HDb db, int32_t copy, std::string_view serial, DbMsg& msg);
+// An inventory number for `prefix` (blank for none): the lowest number handed
+// back under `freeKeyName` for that prefix first, else the next new one of
+// the key `newKeyName` of that prefix ("newinvkey" numbers each prefix from
+// 1). Decimal digits without leading zeros; never a number an item already
+// carries with that prefix.
+DbCode DbIndex_GenerateDataWithPrefix(HDb db, std::string_view prefix, std::string_view newKeyName,
+                                      std::string_view freeKeyName, std::string& value,
+                                      DbMsg& msg);
+// Hands inventory number `value` of `prefix` back to `freeKeyName` for reuse
+// (an item that gave its number up). A number already free stays once.
+DbCode DbIndex_FreeDataWithPrefix(HDb db, std::string_view prefix, std::string_view freeKeyName,
+                                  std::string_view value, DbMsg& msg);
+// Logs `activity` ("create", "attach", ...) of catalogue item `item` with the
+// user, the workstation's location and one date and time (table item_activity).
+DbCode DbCat_UpdateItemActivity(HDb db, int32_t item, std::string_view activity, DbMsg& msg);
+
+// The site's item barcode shape, by the key string type of item.ibarcode in
+// pw_column and the column's length (14 when 0 is given):
+//   "BARCODE"  exactly `length` digits ("31234000012345"), or a temporary
+//              barcode: "acq" (any case) and 1 to `length` - 3 digits;
+//   otherwise  1 to `length` characters, none a blank or a control character.
+bool DbCat_BarcodeHasSiteShape(std::string_view keyStringType, int32_t length,
+                               std::string_view barcode);
+// The temporary barcode of an item entered without one: "acq" and its item#.
+std::string DbCat_TemporaryBarcode(int32_t item);

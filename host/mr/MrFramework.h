@@ -166,6 +166,11 @@ void MrProc_WithholdCodes(HWND hwnd, uint32_t bits);
 
 // Lets the user pick a vendor from the vendor lister; false on cancel.
 bool MrVendor_FindVendor(HDb session, HWND owner, int32_t& vendor, std::string& vendorName);
+// The same over lister definition `definition` (its rows vendors, with the
+// columns vendor# and name): "vendacq" is the finder of acquisitions.
+// False on cancel, and (told) when the definition is not there.
+bool MrVendor_FindVendorIn(HDb session, HWND owner, std::string_view definition,
+                           int32_t& vendor, std::string& vendorName);
 // Lets the user pick a borrower from the "borrower_find" lister (columns
 // borrower#, name, bbarcode); false on cancel.
 bool MrBorrower_FindBorrower(HDb session, HWND owner, int32_t& borrower, std::string& name);

@@ -78,7 +78,8 @@ const DialogControl* FindControl(const DialogTemplate& t, std::string_view which
 }
 
 bool IsField(ControlKind k) {
-  return k == ControlKind::Edit || k == ControlKind::Check || k == ControlKind::Radio;
+  return k == ControlKind::Edit || k == ControlKind::Check || k == ControlKind::Radio ||
+         k == ControlKind::Choice;
 }
 bool IsButton(ControlKind k) { return k == ControlKind::Button; }
 
@@ -375,6 +376,22 @@ bool TypeIntoField(HWND top, const UiAction& a, std::string& error) {
     Click(top, id);
     return true;
   }
+  if (c->kind == ControlKind::Choice) {
+    // One of the options, any case; "" or "(none)" chooses none.
+    const std::string v = Lower(a.text);
+    std::string chosen;
+    if (!v.empty() && v != "(none)") {
+      const std::vector<std::string> options = GetDlgChoices(top, id);
+      const auto at = std::find_if(options.begin(), options.end(),
+                                   [&v](const std::string& o) { return Lower(o) == v; });
+      if (at == options.end())
+        return Fail(error, "the choice " + Quoted(a.name) + " has no option " + Quoted(a.text));
+      chosen = *at;
+    }
+    SetDlgChoice(top, id, chosen);
+    SendMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), CBN_SELCHANGE), 0);
+    return true;
+  }
   SetDlgItemTextW(top, id, a.text);
   SendMessageW(top, WM_COMMAND, MAKEWPARAM(static_cast<uint16_t>(id), EN_CHANGE), 0);
   return true;
@@ -631,6 +648,14 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
           item.total = c.total;
           item.fill = c.fill;
           item.background = c.background;
+          break;
+        case ControlKind::Choice:
+          item.kind = UiWindowView::Item::Kind::Field;
+          item.name = c.name.empty() ? std::to_string(c.id) : c.name;
+          item.text = c.text;
+          item.label = c.label.empty() ? headingOf(c.name) : c.label;
+          item.isChoice = true;
+          item.options = c.options;
           break;
         case ControlKind::List:
           continue;   // a lister's rows follow

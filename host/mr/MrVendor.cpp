@@ -56,6 +56,14 @@ bool MrVendor_FindVendor(HDb session, HWND owner, int32_t& vendor, std::string& 
   return Find(kVendor, session, owner, vendor, vendorName);
 }
 
+bool MrVendor_FindVendorIn(HDb session, HWND owner, std::string_view definition,
+                           int32_t& vendor, std::string& vendorName) {
+  const std::string view(definition);
+  const Finder finder{view.c_str(), "vendor", "Find Vendor", "The vendor list is not available.",
+                      "vendor#", "name"};
+  return Find(finder, session, owner, vendor, vendorName);
+}
+
 bool MrBorrower_FindBorrower(HDb session, HWND owner, int32_t& borrower, std::string& name) {
   static const Finder kBorrower{"borrower_find", "borrower", "Find Borrower",
                                 "The borrower list is not available.", "borrower#", "name"};

@@ -94,12 +94,14 @@ Json WindowJson(int id, const UiWindowView& v) {
     const char* k = item.kind == UiWindowView::Item::Kind::Button  ? "button"
                     : item.kind == UiWindowView::Item::Kind::Label ? "label"
                     : item.isProgress                              ? "progress"
+                    : item.isChoice                                ? "choice"
                     : item.radioGroup != 0                         ? "radio"
                     : item.isCheck                                 ? "check"
                                                                    : "field";
     Json j{{"k", k}, {"id", item.id}, {"name", item.name}, {"label", item.label},
            {"text", item.text}, {"enabled", item.enabled}, {"default", item.isDefault}};
     if (item.radioGroup != 0) j["group"] = item.radioGroup;
+    if (item.isChoice) j["options"] = item.options;
     if (item.isProgress) {
       j["done"] = item.done;
       j["total"] = item.total;

@@ -105,6 +105,8 @@ constexpr const char* kHelp =
     "  field NAME yes            choose a radio button: of the lines\n"
     "                            radio NAME (*) \"Text\"  and  radio NAME ( ) \"Text\"\n"
     "                            (*) marks the chosen one of each group\n"
+    "  field NAME \"option\"       pick an option of a drop-down choice (its options follow\n"
+    "                            (choice: ...) in show); \"(none)\" picks none\n"
     "  press ID                  click a button (its id or name)\n"
     "  key \"KEY\"                 press a key: \"Enter\", \"Escape\", \"Ctrl+F\", \"F5\"\n"
     "  framework CODE            framework code: 4 delete, 5 next, 6 previous, 8 edit,\n"

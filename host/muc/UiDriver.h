@@ -44,6 +44,9 @@ struct UiWindowView {
     int64_t total = 0;
     uint32_t fill = 0;
     uint32_t background = 0;
+    // Field: a drop-down choice; `text` is the option chosen ("" none).
+    bool isChoice = false;
+    std::vector<std::string> options{};
   };
   std::vector<Item> items;
   std::vector<std::string> headings;   // empty: no list
@@ -64,7 +67,9 @@ struct UiWindowView {
 };
 // The view as transcript lines: `window "Caption" (kind)`, then indented
 // `field name = value` (read-only ones marked; a progress bar is a
-// read-only field whose value is its percentage), `radio name (*) "Text"`
+// read-only field whose value is its percentage; a drop-down choice is a
+// field followed by its options, `field name = value (choice: a | b)`),
+// `radio name (*) "Text"`
 // for a radio button (`( )` for those of its group not chosen), `button ID "Text"`
 // [default] [disabled], `label "Text"`, `columns | heading | ...` and
 // `row N | cell | ...` with `*` after N for a selected row and the mark

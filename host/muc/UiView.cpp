@@ -56,6 +56,13 @@ std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
                           Ui_Quote(item.label) + (item.enabled ? "" : " (read-only)"));
           break;
         }
+        if (item.isChoice) {
+          std::string options;
+          for (const std::string& o : item.options) options += (options.empty() ? "" : " | ") + Plain(o);
+          lines.push_back("  field " + item.name + " = " + Plain(item.text) + " (choice: " +
+                          options + ")" + (item.enabled ? "" : " (read-only)"));
+          break;
+        }
         lines.push_back("  field " + item.name + " = " + Plain(item.text) +
                         (item.enabled ? "" : " (read-only)"));
         break;

@@ -119,7 +119,8 @@ LRESULT DialogWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 int FirstInputControl(const DialogTemplate& tmpl) {
   for (const DialogControl& c : tmpl.controls)
     if (c.enabled && c.visible && (c.kind == ControlKind::Edit || c.kind == ControlKind::List ||
-                      c.kind == ControlKind::Check || c.kind == ControlKind::Radio))
+                      c.kind == ControlKind::Check || c.kind == ControlKind::Radio ||
+                      c.kind == ControlKind::Choice))
       return c.id;
   return 0;
 }
@@ -187,6 +188,10 @@ bool SetDlgItemTextW(HWND dialog, int id, std::string_view text) {
   std::lock_guard<std::mutex> lock(reg.mutex);
   DialogControl* c = FindControl(reg, dialog, id);
   if (c == nullptr) return false;
+  // A choice holds only one of its options (or none).
+  if (c->kind == ControlKind::Choice && !text.empty() &&
+      std::find(c->options.begin(), c->options.end(), text) == c->options.end())
+    return false;
   c->text = std::string(text);
   return true;
 }

@@ -24,7 +24,9 @@ using INT_PTR = intptr_t;
 // after another kind of control) starts one, and it runs over the radios
 // that follow it; checking one unchecks the others of its group.
 // A progress bar (Progress) shows `done` of `total` and takes no input.
-enum class ControlKind { Button, Edit, Static, Check, Radio, List, Progress };
+// A drop-down choice (Choice) offers the program's `options`; its `text` is
+// the option chosen, "" for none, and its template text is its label.
+enum class ControlKind { Button, Edit, Static, Check, Radio, List, Progress, Choice };
 struct DialogControl {
   int id = 0;
   ControlKind kind = ControlKind::Static;
@@ -39,6 +41,8 @@ struct DialogControl {
   int64_t total = 0;
   uint32_t fill = 0x00FF00;          // Progress: colours, 0xRRGGBB
   uint32_t background = 0xC0C0C0;
+  std::vector<std::string> options;  // Choice: what the person may pick from
+  std::string label;                 // Choice: the template's text
 };
 // The filled part of a progress bar in whole percent, 0 to 100 (rounded
 // down; 0 when `total` is 0 or less).
@@ -88,6 +92,19 @@ bool IsDlgItemVisible(HWND dialog, int id);
 bool SetDlgProgress(HWND dialog, int id, int64_t done, int64_t total, uint32_t fill = 0x00FF00,
                     uint32_t background = 0xC0C0C0);
 int64_t GetDlgProgressDone(HWND dialog, int id);
+// A drop-down choice (control kind "choice"): the person picks one of the
+// program's options or none; the dialog hears CBN_SELCHANGE from its id.
+// GetDlgItemTextW gives the option chosen ("" for none). Options are
+// distinct and never empty; SetDlgChoices drops empty and repeated ones.
+// Replaces the options: the choice stays when it is still one of them,
+// else it becomes none. False when `id` is not a choice of the dialog.
+bool SetDlgChoices(HWND dialog, int id, const std::vector<std::string>& options);
+std::vector<std::string> GetDlgChoices(HWND dialog, int id);
+// Chooses `option` ("" for none): false, choice unchanged, when it is not
+// one of the options (compared exactly) or `id` is not a choice.
+bool SetDlgChoice(HWND dialog, int id, std::string_view option);
+// The chosen option's index in the options, from 0; -1 for none.
+int GetDlgChoice(HWND dialog, int id);
 // The ids of the radio group `id` belongs to, in template order; empty
 // when `id` is not a radio.
 std::vector<int> RadioGroupOf(const DialogTemplate& tmpl, int id);
@@ -132,6 +149,8 @@ constexpr uint16_t ACCEL_COMMAND = 1;
 constexpr uint16_t EN_CHANGE = 0x0300;
 // A list control whose selection the person changed (the rows already selected).
 constexpr uint16_t LBN_SELCHANGE = 0x0401;
+// A drop-down choice whose option the person changed (already chosen).
+constexpr uint16_t CBN_SELCHANGE = 0x0402;
 
 // What the window system tells the user interface about dialogs: created
 // (after WM_INITDIALOG) and destroyed (before WM_DESTROY reaches the

@@ -11,9 +11,10 @@
 //   accelerators ID                          an accelerator table; its keys
 //     KEY COMMAND                            follow, indented
 //
-// KIND is button, edit, static, check, radio, list or progress (a progress
+// KIND is button, edit, static, check, radio, list, progress (a progress
 // bar: the program sets how much of it is filled; "Text" is unused, give
-// ""). NAME is the column the control shows ("-" for none). FLAGs: default
+// "") or choice (a drop-down of the program's options; "Text" is its
+// label and it starts with none chosen). NAME is the column the control shows ("-" for none). FLAGs: default
 // (a button: the default button, one per template), disabled, checked (a
 // check box or radio), group (a radio starting a group), hidden (any
 // control: not shown and taking no action until the program shows it). KEY is a key
@@ -28,6 +29,7 @@
 // (KtSystem_Error, "file:line: reason") and none of its resources load.
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -153,6 +155,7 @@ bool ParseKind(const std::string& word, ControlKind& kind) {
       {"static", ControlKind::Static}, {"check", ControlKind::Check},
       {"radio", ControlKind::Radio},
       {"list", ControlKind::List},     {"progress", ControlKind::Progress},
+      {"choice", ControlKind::Choice},
   };
   for (const auto& [name, k] : kinds)
     if (word == name) {
@@ -174,11 +177,12 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
     return false;
   }
   if (!ParseKind(w[2], c.kind)) {
-    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list, progress)";
+    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list, progress, choice)";
     return false;
   }
   c.name = w[3] == "-" ? std::string() : w[3];
   c.text = w[4];
+  if (c.kind == ControlKind::Choice) c.label = std::exchange(c.text, std::string());
   for (size_t i = 5; i < w.size(); ++i) {
     if (w[i] == "default" && c.kind == ControlKind::Button) {
       c.isDefault = true;

@@ -89,6 +89,10 @@ export class WindowView {
         const input = this.makeField(i);
         form.push(el('div', { class: 'pair' },
           el('label', { for: input.id, text: i.label || nameLabel(i.name || String(i.id)) }), input));
+      } else if (i.k === 'choice') {
+        const select = this.makeChoice(i);
+        form.push(el('div', { class: 'pair' },
+          el('label', { for: select.id, text: i.label || nameLabel(i.name || String(i.id)) }), select));
       } else if (i.k === 'progress') {
         const bar = this.makeProgress(i);
         form.push(el('div', { class: 'pair' },
@@ -147,6 +151,18 @@ export class WindowView {
     return [box, label];
   }
 
+  // A drop-down choice: the program's options and "(none)"; a pick is sent
+  // as the field's new value at once.
+  makeChoice(i) {
+    const select = el('select', { id: uid('s'), name: i.name || String(i.id), class: 'field choice',
+                                  dataset: { fkey: itemKey(i) } });
+    select.addEventListener('change', () => this.commit(select));
+    const c = { item: i, node: select, shown: null };
+    this.controls.set(itemKey(i), c);
+    this.refresh(c, i);
+    return select;
+  }
+
   // A progress bar: the filled part in the frame's colours, the
   // percentage as its text for those who do not see the bar.
   makeProgress(i) {
@@ -196,6 +212,16 @@ export class WindowView {
       }
       n.disabled = i.enabled === false;
       n.classList.toggle('default', !!i.default);
+    } else if (i.k === 'choice') {
+      const options = ['', ...(i.options || [])];
+      const shape = options.join('\n');
+      if (c.shown !== shape) {
+        c.shown = shape;
+        n.replaceChildren(...options.map((o) => el('option', { value: o, text: o || '(none)' })));
+      }
+      n.value = i.text || '';
+      n._sent = n.value;
+      n.disabled = i.enabled === false;
     } else if (i.k === 'progress') {
       const pct = Math.max(0, Math.min(100, parseInt(i.text, 10) || 0));
       const colour = (v) => `#${(Number(v) >>> 0).toString(16).padStart(6, '0').slice(-6)}`;
