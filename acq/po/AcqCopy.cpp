@@ -85,20 +85,6 @@ bool ConfirmCreate(int kind) {
       Owner(), Lb_FormatMessage(AcqBase::LoadStr(kMsgConfirmCreate), what, what));
 }
 
-// Every PO window of `po` shows its lines again.
-void ReloadPoWindowsUnder(HWND parent, int32_t po, int depth = 0) {
-  for (HWND w = GetFirstChild(parent); w != nullptr; w = GetNextSibling(w)) {
-    int32_t shown = 0;
-    std::string number;
-    if (AcqPo::IsPoWindow(w)) {
-      if (AcqPo::PoOfWindow(w, shown, number) && shown == po) AcqPo::Reload(w);
-    } else if (depth < 2) {
-      ReloadPoWindowsUnder(w, po, depth + 1);
-    }
-  }
-}
-
-
 // ---- the barcode dialog ----------------------------------------------------------------
 
 struct BarcodeAsk {
@@ -446,7 +432,7 @@ void ReloadPoWindows(const LineKeys& lines) {
     (void)line;
     if (po == last) continue;
     last = po;
-    ReloadPoWindowsUnder(AcqGlobal::FrameHwnd(), po);
+    AcqPo::ReloadPo(po);
   }
 }
 

@@ -634,6 +634,10 @@ void Reload(HWND hwnd) {
   if (PoWindow* w = Find(hwnd)) ReloadAll(*w);
 }
 
+void ReloadPo(int32_t po) {
+  for (PoWindow* w : WindowsOf(po)) ReloadAll(*w);
+}
+
 void RunActivity(HWND hwnd, Activity kind) {
   if (PoWindow* w = Find(hwnd)) StartActivity(*w, kind);
 }

@@ -49,6 +49,8 @@ LineKeys SelectedLines(HWND hwnd);
 void EditSelectedLine(HWND hwnd);
 void DeleteSelectedLine(HWND hwnd);
 void Reload(HWND hwnd);
+// Every open PO window of `po` shows it again as the database holds it.
+void ReloadPo(int32_t po);
 void RunActivity(HWND hwnd, AcqDbAct::Activity kind);
 // The activity on lines listed elsewhere (a line list or find window); the
 // PO windows of those POs follow.

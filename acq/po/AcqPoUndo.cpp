@@ -43,16 +43,6 @@ void Show(int id, std::string_view a1 = {}) {
                      MB_OK | MB_ICONWARNING);
 }
 
-// Every open PO window of `po` shows its PO as the database holds it now.
-void ReloadPoWindows(int32_t po) {
-  for (HWND w = GetFirstChild(PwMucBase_hwndClient); w != nullptr; w = GetNextSibling(w)) {
-    int32_t shown = 0;
-    std::string number;
-    if (AcqPo::IsPoWindow(w) && AcqPo::PoOfWindow(w, shown, number) && shown == po)
-      AcqPo::Reload(w);
-  }
-}
-
 // The refused lines, by the message that refused them, in one box each:
 // "Line(s) 2, 5 " before the refusal's text.
 void ShowRefusals(const std::map<int, std::vector<std::string>>& refused) {
@@ -139,7 +129,7 @@ void UndoOrders(HWND listWindow) {
       Show(r.message, number);
       continue;
     }
-    ReloadPoWindows(po);
+    AcqPo::ReloadPo(po);
   }
 }
 

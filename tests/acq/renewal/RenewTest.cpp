@@ -8,6 +8,7 @@
 
 #include "../DbActFixture.h"
 #include "acq/db/AcqDbGen.h"
+#include "acq/po/AcqDbUndo.h"
 #include "acq/renewal/AcqDbRenew.h"
 #include "support/Processes.h"
 
@@ -225,6 +226,71 @@ TEST(AcqDbRenew, AChainOfRenewalsKeepsItsLinks) {
             (acttest::Rows{{"1", "1", "SERIAL.2028", Day(2028, 1, 1)},
                            {"2", "2", "SERIAL.2028", Day(2028, 1, 1)}}));
   EXPECT_EQ(OnOrder(m, "SERIAL.2028"), std::to_string(Money("241.30").raw));   // 2 x 95 x 1.27
+  EXPECT_TRUE(acqtest::ShownErrors().empty());
+}
+
+// Renewals undone newest first, each taking back only its own marks: undoing
+// C keeps B's items linked to A (their renew_item), and undoing B then
+// gives A back its dates and its items their unrenewed state. Money of
+// both new years comes off again, exactly.
+TEST(AcqDbRenew, AChainOfRenewalsUndoesOneStepAtATime) {
+  namespace undo = acq::AcqDbUndo;
+  ActModule m(
+      "INSERT INTO account_year(account, year, amount) VALUES ('SERIAL', 2028, 10000000000)");
+  const std::string lineA =
+      "select next_renewal_date, renew_line, renew_id from po_line where \"po#\" = 4 and "
+      "line = 2";
+  const std::string itemsA =
+      "select item, renew_item, renew_activity_date, renew_activity_type from po_line_item "
+      "where \"po#\" = 4 and line = 2 order by item";
+  const auto lineBefore = m.Query(lineA), itemsBefore = m.Query(itemsA);
+  const auto moneyBefore = m.Money();
+
+  const auto first = renew::RenewLine({4, 2}, To2027(), false);
+  ASSERT_EQ(first.kind, renew::Outcome::Kind::Renewed);
+  ASSERT_EQ(acq::AcqDbAct::ApprovePoLine(first.newPo, first.newLine),
+            acq::AcqDbAct::ApproveResult::Approved);
+  renew::RenewTo to2028;
+  to2028.year = 2028;
+  to2028.accounts = {{"SERIAL.2027", "SERIAL.2028"}};
+  const auto second = renew::RenewLine({first.newPo, first.newLine}, to2028, false);
+  ASSERT_EQ(second.kind, renew::Outcome::Kind::Renewed);
+  const std::string b = std::to_string(first.newPo);
+  const std::string itemsB =
+      "select item, renew_item, renew_activity_date, renew_activity_type from po_line_item "
+      "where \"po#\" = " + b + " and line = " + std::to_string(first.newLine) + " order by item";
+  const auto itemsBRenewed = m.Query(itemsB);
+
+  // The older renewal cannot go first: its new line is approved.
+  EXPECT_EQ(undo::UndoLine(undo::UndoActivity::Renew, first.newPo, first.newLine).message, 283);
+  // C goes: B's items lose the renewal marks, keep their link to A.
+  ASSERT_EQ(undo::UndoLine(undo::UndoActivity::Renew, second.newPo, second.newLine).outcome,
+            undo::Outcome::Undone);
+  const auto itemsBAfter = m.Query(itemsB);
+  ASSERT_EQ(itemsBAfter.size(), itemsBRenewed.size());
+  for (size_t i = 0; i < itemsBAfter.size(); ++i) {
+    EXPECT_EQ(itemsBAfter[i][1], itemsBRenewed[i][1]) << "renew_item of B's item " << i + 1;
+    EXPECT_EQ(itemsBAfter[i][2], "");
+    EXPECT_EQ(itemsBAfter[i][3], "");
+  }
+  EXPECT_EQ(OnOrder(m, "SERIAL.2028"), "0");
+  // B, unapproved again, goes too: A is as before the first renewal.
+  ASSERT_EQ(undo::UndoLine(undo::UndoActivity::Approve, first.newPo, first.newLine).outcome,
+            undo::Outcome::Undone);
+  ASSERT_EQ(undo::UndoLine(undo::UndoActivity::Renew, first.newPo, first.newLine).outcome,
+            undo::Outcome::Undone);
+  EXPECT_EQ(m.Query(lineA), lineBefore);
+  EXPECT_EQ(m.Query(itemsA), itemsBefore);
+  const auto moneyAfter = m.Money();
+  acttest::ExpectMoneyAgrees(moneyBefore, moneyAfter, true);
+  for (const auto& [budget, after] : moneyAfter) {
+    const auto was = moneyBefore.count(budget) ? moneyBefore.at(budget) : acttest::BudgetMoney{};
+    EXPECT_EQ(after.onOrder, was.onOrder) << budget;
+    EXPECT_EQ(after.spent, was.spent) << budget;
+  }
+  EXPECT_EQ(m.Query("select count(*) from po_line where \"po#\" in (" + b + ", " +
+                    std::to_string(second.newPo) + ")"),
+            (acttest::Rows{{"0"}}));
   EXPECT_TRUE(acqtest::ShownErrors().empty());
 }
 
