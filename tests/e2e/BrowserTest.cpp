@@ -183,6 +183,46 @@ const Scenario kScenarios[] = {
      "select count(*), max(\"vendor#\"), max(location), (select count(*) from edifact_segment) "
      "from edifact_interchange",
      "1|1|BRANCH|39"},
+    // PO-2026-0001 line 3 received and the receipt undone: no receive date
+    // left, a type-2 'receive' row for each item. PO 4 line 2 renewed into
+    // line 1 of the renewal order PO 4 names: two new items that name the
+    // old ones, the old ones marked renewed, 2 x 95.00 GBP on SERIAL.2027
+    // (241.30 USD on order).
+    {"undo_renew", "",
+     "select (select count(receive_date) from po_line_item where \"po#\" = 1 and line = 3), "
+     "(select count(*) from po_line_item_history where \"po#\" = 1 and line = 3 and "
+     "po_activity_type = 'receive' and transaction_type = 2), "
+     "(select count(*) || ':' || min(line) from po_line where renew_id = 4 and \"po#\" = "
+     "(select \"renew_po#\" from po where \"po#\" = 4)), "
+     "(select renew_line from po_line where \"po#\" = 4 and line = 2), "
+     "(select count(renew_item) from po_line_item where \"po#\" = "
+     "(select \"renew_po#\" from po where \"po#\" = 4)), "
+     "(select count(*) from po_line_item where \"po#\" = 4 and line = 2 and "
+     "renew_activity_type = 'renew'), "
+     "(select count(*) || ':' || sum(amount) from po_line_item_budget_amount where "
+     "budget = 'SERIAL.2027'), "
+     "(select on_order from account_year where account = 'SERIAL' and year = 2027)",
+     "0|2|1:1|1|2|2|2:190000000|241300000"},
+    // PO-2026-0001 line 2 (received) has two catalogue items of its bib,
+    // location, collection and type, both 'n': one with the typed barcode,
+    // one "acq" + its item number. PO-2026-0006 line 1 took the pattern
+    // saved from line 3: one item split 50/50, the pattern's two budgets.
+    {"items_pattern", "",
+     "select (select i.ibarcode || ':' || i.item_status from item i join po_line_item l on "
+     "l.\"item#\" = i.\"item#\" where l.\"po#\" = 1 and l.line = 2 and l.item = 1), "
+     "(select case when i.ibarcode = 'acq' || i.\"item#\" then 'acq+item#' else i.ibarcode "
+     "end || ':' || i.item_status from item i join po_line_item l on l.\"item#\" = i.\"item#\" "
+     "where l.\"po#\" = 1 and l.line = 2 and l.item = 2), "
+     "(select count(*) from item i join po_line_item l on l.\"item#\" = i.\"item#\" where "
+     "l.\"po#\" = 1 and l.line = 2 and i.\"bib#\" = 1002 and i.location = 'MAIN' and "
+     "i.collection = 'REF' and i.itype = 'REFBK'), "
+     "(select count(*) || ':' || min(budget_split) from po_line_item where \"po#\" = 6 and "
+     "line = 1), "
+     "(select count(*) from po_line_item_budget where \"po#\" = 6 and line = 1 and "
+     "percentage = 50), "
+     "(select count(*) from po_line_item_budget_pattern b join po_line_pattern p on "
+     "p.\"po_line_pattern#\" = b.\"po_line_pattern#\" where p.pattern = 'AV half and half')",
+     "31234000012345:n|acq+item#:n|2|1:AV.2026 50% + ADULT.2026 50%|2|2"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, Browser, testing::ValuesIn(kScenarios),

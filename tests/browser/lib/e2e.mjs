@@ -216,12 +216,17 @@ export function question(page) {
 }
 
 // Answers a message box whose text contains `text` with `button` ("Yes").
+// Answered means that box is gone: either no box is left, or the next one
+// (a program may ask again at once) shows another text.
 export async function answer(page, button, text) {
-  const box = page.getByRole('alertdialog');
-  await box.waitFor();
-  if (text) await box.getByText(text, { exact: false }).first().waitFor();
-  await box.getByRole('button', { name: button, exact: true }).click();
-  await box.waitFor({ state: 'detached' });
+  const boxes = page.getByRole('alertdialog');
+  await boxes.first().waitFor();
+  if (text) await boxes.getByText(text, { exact: false }).first().waitFor();
+  const before = await boxes.first().innerText();
+  await boxes.first().getByRole('button', { name: button, exact: true }).click();
+  await until(async () => (await boxes.count()) === 0 ||
+                          (await boxes.first().innerText().catch(() => '')) !== before,
+              `the box "${text || before}" answered`);
   await settle(page);
 }
 
