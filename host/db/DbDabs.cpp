@@ -14,7 +14,7 @@
 namespace {
 
 // Days from 1970-01-01 of a civil date (any year).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
+constexpr int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const unsigned yoe = static_cast<unsigned>(y - era * 400);
@@ -35,7 +35,9 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
   y = static_cast<int>(static_cast<int64_t>(yoe) + era * 400 + (m <= 2));
 }
 
-const int64_t kEpoch = DaysFromCivil(1900, 1, 1);
+// Constant-initialised: the date services may be called while other
+// translation units run their static initialisers.
+constexpr int64_t kEpoch = DaysFromCivil(1900, 1, 1);
 
 bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
