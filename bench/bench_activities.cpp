@@ -26,6 +26,9 @@
 
 namespace {
 
+using bench::Exec;
+using bench::ShowError;
+
 namespace fs = std::filesystem;
 namespace act = acq::AcqDbAct;
 using Clock = std::chrono::steady_clock;
@@ -35,18 +38,6 @@ constexpr int16_t kWarmLine = 11;      // 5 items: the session's first activity
 constexpr int16_t kFirstSmall = 12;    // 10 lines of 100 items, received one by one
 constexpr int kSmallLines = 10;
 constexpr int kItemsPerLine = 100;
-
-void ShowError(std::string_view text) {
-  std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-bool Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s in %.200s\n", error ? error : "?", sql.c_str());
-  sqlite3_free(error);
-  return false;
-}
 
 // Lines 10 .. 21 of PO 1, every item approved, ordered and invoiced at
 // 10.00 on statement 30 (approved), its money still on order.

@@ -20,24 +20,15 @@
 
 namespace {
 
+using bench::Exec;
+using bench::ShowError;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kVendors = 500;
 constexpr int kPerVendor = 20;   // invoices a vendor: 10,000 payables in all
 constexpr int kFirstVendor = 1000;
-
-void ShowError(std::string_view text) {
-  std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-bool Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s in %.200s\n", error ? error : "?", sql.c_str());
-  sqlite3_free(error);
-  return false;
-}
 
 // Vendors 1000.. with a cheque address each, a statement and an open USD
 // payable (voucher# = statement#) per invoice; the demo's own payable gone.

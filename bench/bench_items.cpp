@@ -20,16 +20,15 @@
 
 namespace {
 
+using bench::MsSince;
+using bench::ShowError;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kLines = 10;          // lines 10 .. 19 of PO 1 get items
 constexpr int kCopyLines = 10;      // lines 20 .. 29 get copies
 constexpr int kItemsPerLine = 100;
-
-void ShowError(std::string_view text) {
-  std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
 
 bool Populate(const std::string& path) {
   sqlite3* db = nullptr;
@@ -59,10 +58,6 @@ bool Populate(const std::string& path) {
   }
   sqlite3_close(db);
   return ok;
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 }  // namespace

@@ -22,6 +22,9 @@
 
 namespace {
 
+using bench::Exec;
+using bench::ShowError;
+
 namespace fs = std::filesystem;
 namespace math = acq::AcqProrateMath;
 using Clock = std::chrono::steady_clock;
@@ -29,18 +32,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kLines = 13107;          // of 5 items each: 65,535 line rows
 constexpr int kItems = 5;
 constexpr int64_t kShare = 10000;      // 0.01 a row: a charge of 655.35
-
-void ShowError(std::string_view text) {
-  std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-bool Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s in %.200s\n", error ? error : "?", sql.c_str());
-  sqlite3_free(error);
-  return false;
-}
 
 // Statement 30 of Northfield (PO 8 has no contract) with 65,535 line rows of
 // 1.00 on ADULT.2026 and an open charge SHIP of 655.35; room on the budget.

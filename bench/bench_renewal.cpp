@@ -19,24 +19,15 @@
 
 namespace {
 
+using bench::Exec;
+using bench::ShowError;
+
 namespace fs = std::filesystem;
 namespace renew = acq::AcqDbRenew;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kLines = 1000;
 constexpr int32_t kPo = 90;
-
-void ShowError(std::string_view text) {
-  std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-bool Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s in %.200s\n", error ? error : "?", sql.c_str());
-  sqlite3_free(error);
-  return false;
-}
 
 bool Populate(const std::string& path, DayNum next) {
   sqlite3* db = nullptr;

@@ -19,6 +19,10 @@
 
 namespace {
 
+using bench::MsSince;
+using bench::Exec;
+using bench::ShowError;
+
 namespace fs = std::filesystem;
 namespace undo = acq::AcqDbUndo;
 using Clock = std::chrono::steady_clock;
@@ -26,18 +30,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kLines = 1000;
 constexpr int32_t kOrderPo = 95;     // ordered, nothing later: undo order
 constexpr int32_t kReceivedPo = 96;  // received: undo receipt line by line
-
-void ShowError(std::string_view text) {
-  std::fprintf(stderr, "database error: %.*s\n", static_cast<int>(text.size()), text.data());
-}
-
-bool Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  std::fprintf(stderr, "%s in %.200s\n", error ? error : "?", sql.c_str());
-  sqlite3_free(error);
-  return false;
-}
 
 // Two POs of vendor 1 with kLines lines of one item at 10.00 on ADULT.2026,
 // approved and ordered 40 days ago; the second's items received today.
@@ -72,10 +64,6 @@ bool Populate(const std::string& path) {
   ok = ok && Exec(db, "COMMIT");
   sqlite3_close(db);
   return ok;
-}
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
 }  // namespace
