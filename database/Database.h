@@ -162,6 +162,14 @@ std::vector<std::string> Database_CatalogueMigration();
 std::vector<std::string> Database_PatternsMigration();
 // Migration 21: Subscription renewals: their windows.
 std::vector<std::string> Database_RenewalsMigration();
+// Migration 22: Accounts and budgets: their windows and the creation of next year's allocations.
+std::vector<std::string> Database_AccountsMigration();
+// Migration 23: The year-end moves: transfer of unspent money and reassignment of attachments.
+std::vector<std::string> Database_YearEndMigration();
+// Migration 24: Budget hierarchies: the manager and the hierarchy report.
+std::vector<std::string> Database_HierarchyMigration();
+// Migration 25: The report windows.
+std::vector<std::string> Database_ReportsMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);

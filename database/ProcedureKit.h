@@ -84,5 +84,9 @@ void RegisterUndoProcedures();
 void RegisterCatalogueProcedures();
 void RegisterPatternsProcedures();
 void RegisterRenewalsProcedures();
+void RegisterAccountsProcedures();
+void RegisterYearEndProcedures();
+void RegisterHierarchyProcedures();
+void RegisterReportsProcedures();
 
 }  // namespace dbproc

@@ -159,4 +159,8 @@ void Database_RegisterLibraryProcedures() {
   dbproc::RegisterCatalogueProcedures();
   dbproc::RegisterPatternsProcedures();
   dbproc::RegisterRenewalsProcedures();
+  dbproc::RegisterAccountsProcedures();
+  dbproc::RegisterYearEndProcedures();
+  dbproc::RegisterHierarchyProcedures();
+  dbproc::RegisterReportsProcedures();
 }

@@ -226,6 +226,10 @@ std::vector<Migration>& Migrations() {
       Migration{19, Database_CatalogueMigration()},
       Migration{20, Database_PatternsMigration()},
       Migration{21, Database_RenewalsMigration()},
+      Migration{22, Database_AccountsMigration()},
+      Migration{23, Database_YearEndMigration()},
+      Migration{24, Database_HierarchyMigration()},
+      Migration{25, Database_ReportsMigration()},
   };
   return list;
 }

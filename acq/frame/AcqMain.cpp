@@ -4,7 +4,9 @@
 #include <string>
 
 #include "acq/AcqUnit.h"
+#include "acq/budget/AcqAccount.h"
 #include "acq/budget/AcqBHMan.h"
+#include "acq/budget/AcqYearEnd.h"
 #include "acq/db/AcqDb.h"
 #include "acq/db/AcqDbBase.h"
 #include "acq/db/AcqDbExcept.h"
@@ -30,6 +32,7 @@
 #include "acq/po/AcqBibDelete.h"
 #include "acq/po/AcqCopy.h"
 #include "acq/print/AcqPPrint.h"
+#include "acq/print/AcqReport.h"
 #include "acq/print/AcqWrkBatch.h"
 #include "acq/print/AcqWrkOptions.h"
 #include "acq/renewal/AcqClaim.h"
@@ -277,19 +280,42 @@ void RunClose(const Command&, HWND) { KtWin_PostMessage(PwMucBase_hwndClient, WM
 
 void RunPlaceholder(const Command& c, HWND) { AcqGlobal::ShowComingSoon(c.name); }
 
-// A window of a part of the system that is not in this build: its privilege
-// is still asked for, then the user is told.
-void RunNotBuilt(const Command& c, HWND) {
-  if (Granted(c.privilege)) AcqGlobal::ShowComingSoon(c.name);
-}
 
 void RunSaveBudgetHierarchy(const Command&, HWND) {
   if (AcqBHMan::IsManagerWindow(Active())) AcqBHMan::Save();
 }
 
-// Report-list commands act only on report list windows, none of which is
-// part of this build.
-void RunReportList(const Command&, HWND) {}
+// Report-list commands act only on report windows.
+void RunReportList(const Command& c, HWND) {
+  if (AcqReport::IsReportWindow(Active())) AcqReport::ReportListCommand(c.number, Active());
+}
+void RunReport(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqReport::OpenReport(c.number);
+}
+
+void RunAccounts(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqAccount::OpenAccounts(c.number);
+}
+void RunAccountYears(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqAccount::OpenAccountYears();
+}
+void RunReassign(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqYearEnd::OpenReassign();
+}
+void RunTransferUnspent(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqYearEnd::OpenTransferUnspent();
+}
+void RunHierarchyManager(const Command& c, HWND) {
+  if (Granted(c.privilege)) AcqBHMan::OpenManager();
+}
+// viewBHR is asked by the report window itself.
+void RunHierarchyReport(const Command&, HWND) { AcqBHMan::OpenHierarchyReport(); }
+// The manager's tree commands act only on the manager window.
+void RunHierarchyTree(const Command& c, HWND) {
+  const HWND active = Active();
+  if (AcqBHMan::IsManagerWindow(active) && Granted(c.privilege))
+    AcqBHMan::TreeCommand(static_cast<int>(c.number), active);
+}
 
 void RunFind(const Command& c, HWND) { AcqFind::OpenFindWindow(static_cast<AcqFind::FindKind>(c.arg)); }
 void RunParameters(const Command&, HWND) { AcqParam::OpenParameters(); }
@@ -472,10 +498,10 @@ const Command kCommands[] = {
     {42102, "Search List", RunReportList},
     {42202, "Reload List", RunReportList},
     {109, "Upload EDIFACT Files", RunUpload},
-    {134, "Budget Hierarchy: Add", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
-    {135, "Budget Hierarchy: Remove", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
-    {136, "Budget Hierarchy: Move Up", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
-    {137, "Budget Hierarchy: Move Down", RunNotBuilt, 0, Man(AcqSecurity::modBHM)},
+    {134, "Budget Hierarchy: Add", RunHierarchyTree, 0, Man(AcqSecurity::modBHM)},
+    {135, "Budget Hierarchy: Remove", RunHierarchyTree, 0, Man(AcqSecurity::modBHM)},
+    {136, "Budget Hierarchy: Move Up", RunHierarchyTree, 0, Man(AcqSecurity::modBHM)},
+    {137, "Budget Hierarchy: Move Down", RunHierarchyTree, 0, Man(AcqSecurity::modBHM)},
     {151, "New PO for Vendor", RunNewPoForVendor},  // poHead asked by the PO unit
     {165, "New PO", RunNewPo},
     {166, "PO Templates", RunTemplates},
@@ -535,28 +561,28 @@ const Command kCommands[] = {
     {242, "List", RunListForActive},
     {251, "Purchase Requests", RunRequests, 0, Acq(AcqSecurity::prEdit)},
     {252, "Find Purchase Requests", RunFindRequests, 0, Acq(AcqSecurity::prFind)},
-    {261, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
-    {262, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
-    {263, "Accounts", RunNotBuilt, 0, Man(AcqSecurity::acFind)},
-    {265, "Account Years", RunNotBuilt, 0, Man(AcqSecurity::acEdit)},
-    {266, "Reassign Budget", RunNotBuilt, 0, Man(AcqSecurity::reasBud)},
-    {267, "Transfer Unspent", RunNotBuilt, 0, Man(AcqSecurity::tranUns)},
-    {264, "Budget Hierarchy Manager", RunNotBuilt, 0, Man(AcqSecurity::useBHM)},
-    {281, "Budget Hierarchy Manager", RunNotBuilt, 0, Man(AcqSecurity::useBHM)},
-    {268, "Budget Hierarchy Report", RunNotBuilt},
+    {261, "Accounts", RunAccounts, 0, Man(AcqSecurity::acFind)},
+    {262, "Accounts", RunAccounts, 0, Man(AcqSecurity::acFind)},
+    {263, "Accounts", RunAccounts, 0, Man(AcqSecurity::acFind)},
+    {265, "Account Years", RunAccountYears, 0, Man(AcqSecurity::acEdit)},
+    {266, "Reassign Budget", RunReassign, 0, Man(AcqSecurity::reasBud)},
+    {267, "Transfer Unspent", RunTransferUnspent, 0, Man(AcqSecurity::tranUns)},
+    {264, "Budget Hierarchy Manager", RunHierarchyManager, 0, Man(AcqSecurity::useBHM)},
+    {281, "Budget Hierarchy Manager", RunHierarchyManager, 0, Man(AcqSecurity::useBHM)},
+    {268, "Budget Hierarchy Report", RunHierarchyReport},
     {271, "Claims Review", RunClaimsReview, 0, Acq(AcqSecurity::clmRev)},
     {272, "Print Claims", RunPrintClaims, 0, Acq(AcqSecurity::clmPrt)},
-    {282, "Budget Status Report", RunNotBuilt, 0, Man(AcqSecurity::rptBSR)},
-    {283, "Budget Codes Report", RunNotBuilt, 0, Man(AcqSecurity::rptTB)},
-    {284, "PO Lines by Vendor Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
-    {285, "Vendor Contracts Report", RunNotBuilt, 0, Man(AcqSecurity::rptTV)},
+    {282, "Budget Status Report", RunReport, 0, Man(AcqSecurity::rptBSR)},
+    {283, "Budget Codes Report", RunReport, 0, Man(AcqSecurity::rptTB)},
+    {284, "PO Lines by Vendor Report", RunReport, 0, Man(AcqSecurity::rptTV)},
+    {285, "Vendor Contracts Report", RunReport, 0, Man(AcqSecurity::rptTV)},
     {291, "Acquisitions Parameters", RunParameters},  // apEdit asked by the editor
     {292, "Workslip Printer Options", RunWorkslipOptions},
     {310, "Outstanding Payables", RunOutstandingPayables, 0, Acq(AcqSecurity::zCheque)},
     {320, "Cheque Runs", RunChequeRuns, 0, Acq(AcqSecurity::zCheque)},
     {330, "Cheque Updates", RunChequeUpdates, 0, Acq(AcqSecurity::zCheque)},
-    {340, "Tax Report", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
-    {350, "Tax Report", RunNotBuilt, 0, Acq(AcqSecurity::zCheque)},
+    {340, "Tax Report", RunReport, 0, Acq(AcqSecurity::zCheque)},
+    {350, "Tax Report", RunReport, 0, Acq(AcqSecurity::zCheque)},
 };
 
 const Command* FindCommand(unsigned number) {

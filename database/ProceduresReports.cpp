@@ -1,0 +1,8 @@
+// Stored procedures: the report windows.
+#include "database/ProcedureKit.h"
+
+namespace dbproc {
+
+void RegisterReportsProcedures() {}
+
+}  // namespace dbproc

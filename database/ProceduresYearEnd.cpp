@@ -1,0 +1,8 @@
+// Stored procedures: the year-end moves (transfer of unspent, reassignment).
+#include "database/ProcedureKit.h"
+
+namespace dbproc {
+
+void RegisterYearEndProcedures() {}
+
+}  // namespace dbproc
