@@ -22,8 +22,21 @@ sanitize_build=$build-asan
 verb=${1:-run}
 [ $# -gt 0 ] && shift
 
+# Line tables only (-g1): backtraces, gdb and the sanitizers' reports still
+# name files and lines, and a build takes about a quarter of the disk that
+# full debug information does (a test machine once ran out of space linking).
+# Configure with -DCMAKE_BUILD_TYPE=Debug yourself for full debug information.
+debug_flags=(-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG")
+# Free space (KiB) of the file system holding DIR, or the nearest existing parent.
+free_kib() {
+  local dir=$1
+  while [ ! -d "$dir" ]; do dir=$(dirname "$dir"); done
+  df -Pk "$dir" | awk 'NR == 2 { print $4 }'
+}
+
 "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -G Ninja -DACQ_WERROR=ON >/dev/null
+echo "==> dev.sh: $(($(free_kib "$build") / 1048576)) GiB free for $build"
+cmake -S "$root" -B "$build" -G Ninja -DACQ_WERROR=ON "${debug_flags[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 case "$verb" in
@@ -125,7 +138,14 @@ case "$verb" in
         exit 1
       }
     fi
-    cmake -S "$root" -B "$sanitize_build" -G Ninja -DACQ_WERROR=ON -DACQ_SANITIZE=ON >/dev/null
+    # The first build's objects are not needed any more; on a tight disk they
+    # make room for the sanitizer build (they are rebuilt next time).
+    if [ "$(free_kib "$sanitize_build")" -lt $((6 * 1048576)) ]; then
+      echo "==> dev.sh: under 6 GiB free: removing the object files of $build"
+      find "$build" -name '*.o' -delete
+    fi
+    cmake -S "$root" -B "$sanitize_build" -G Ninja -DACQ_WERROR=ON -DACQ_SANITIZE=ON \
+      "${debug_flags[@]}" >/dev/null
     if "${unrandomised[@]}" cmake --build "$sanitize_build" -j"$(nproc)"; then
       run_suite "$sanitize_build" "${unrandomised[@]}"
     else
