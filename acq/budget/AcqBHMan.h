@@ -22,4 +22,7 @@ bool IsManagerWindow(HWND hwnd);
 // Saves the manager's changes.
 void Save();
 
+void Initialize();
+void Terminate();
+
 }  // namespace acq::AcqBHMan

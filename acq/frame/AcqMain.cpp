@@ -601,6 +601,8 @@ struct MenuBit {
 constexpr MenuBit kMenuBits[] = {
     {13, 4},     {57603, 2},  {42423, 5},  {42012, 6},  {57607, 7},  {12, 8},    {57604, 9},
     {42409, 10}, {42404, 11}, {42424, 12}, {42425, 13}, {42313, 14}, {42411, 15}, {57642, 24},
+    // A report window's search and reload go with its print.
+    {42102, 7},  {42202, 7},
 };
 
 bool IsClipboardCommand(unsigned command) {

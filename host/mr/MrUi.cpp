@@ -18,6 +18,7 @@
 #include "host/mr/MrUi.h"
 #include "host/mr/PwMr.h"
 #include "host/muc/MucTools.h"
+#include "host/win32/DialogTree.h"
 
 namespace mr {
 
@@ -397,6 +398,56 @@ bool TypeIntoField(HWND top, const UiAction& a, std::string& error) {
   return true;
 }
 
+// The `node`, `rename` and `drag` actions on the window's first tree shown.
+bool TreeAction(HWND top, const UiAction& a, std::string& error) {
+  int id = 0;
+  bool enabled = true;
+  if (const DialogTemplate* t = GetDialogTemplate(top))
+    for (const DialogControl& c : t->controls)
+      if (c.kind == ControlKind::Tree && c.visible) {
+        id = c.id;
+        enabled = c.enabled;
+        break;
+      }
+  if (id == 0) return Fail(error, Quoted(GetWindowTextW(top)) + " has no tree");
+  if (!enabled) return Fail(error, "the tree of " + Quoted(GetWindowTextW(top)) + " is read-only");
+  const std::vector<DialogTreeNode> shown = TreeView_GetVisibleItems(top, id);
+  // Item number `n` as shown (from 1); 0 when there is none.
+  auto itemAt = [&shown](int n) {
+    return n >= 1 && static_cast<size_t>(n) <= shown.size() ? shown[n - 1].item : 0;
+  };
+  auto noItem = [&](int n) {
+    return Fail(error, "the tree has no item " + std::to_string(n) + " (it shows " +
+                           std::to_string(shown.size()) + ")");
+  };
+  using K = UiAction::Kind;
+  const int first = a.rows.empty() ? 0 : a.rows[0];
+  HTREEITEM item = itemAt(first);
+  if (a.kind == K::Node && !a.text.empty()) {
+    const std::string wanted = Lower(a.text);
+    const auto at = std::find_if(shown.begin(), shown.end(), [&wanted](const DialogTreeNode& n) {
+      return Lower(n.label).find(wanted) != std::string::npos;
+    });
+    if (at == shown.end()) return Fail(error, "the tree has no item labelled " + Quoted(a.text));
+    item = at->item;
+  } else if (item == 0) {
+    return noItem(first);
+  }
+  SetDlgFocus(top, id);
+  if (a.kind == K::Node) {
+    TreeView_PersonSelects(top, id, item);
+  } else if (a.kind == K::Rename) {
+    TreeView_PersonEditsLabel(top, id, item, a.text);   // refused: the label stays
+  } else {
+    const int second = a.rows.size() > 1 ? a.rows[1] : 0;
+    const HTREEITEM target = itemAt(second);
+    if (target == 0) return noItem(second);
+    if (target == item) return Fail(error, "an item cannot be dropped onto itself");
+    TreeView_PersonDrops(top, id, item, target);
+  }
+  return true;
+}
+
 bool Press(HWND top, const UiAction& a, std::string& error) {
   const DialogTemplate* t = GetDialogTemplate(top);
   const DialogControl* c = t ? FindControl(*t, a.name, IsButton) : nullptr;
@@ -570,6 +621,9 @@ bool MrUi_RunWindowAction(const UiAction& a, std::string& error) {
     case K::Press: return Press(top, a, error);
     case K::Key: return PressKey(top, a, error);
     case K::Framework: return RunFramework(top, a, error);
+    case K::Node:
+    case K::Rename:
+    case K::Drag: return TreeAction(top, a, error);
     case K::Show:
       if (UiDriver* driver = Ui_Driver()) driver->ShowWindow(MrUi_DescribeWindow(top));
       return true;
@@ -602,6 +656,7 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
         if (Lower(c.name) == Lower(name)) return c.heading;
     return std::string();
   };
+  std::vector<std::pair<int, UiWindowView::Tree>> trees;   // by control id
   if (t) {
     for (const DialogControl& c : t->controls) {
       if (!c.visible) continue;   // a hidden control is not there for the person
@@ -659,9 +714,29 @@ UiWindowView MrUi_DescribeWindow(HWND hwnd) {
           break;
         case ControlKind::List:
           continue;   // a lister's rows follow
+        case ControlKind::Tree: {
+          UiWindowView::Tree tree;
+          tree.name = c.name.empty() ? std::to_string(c.id) : c.name;
+          tree.label = c.label;
+          tree.enabled = c.enabled;
+          trees.push_back(std::make_pair(c.id, std::move(tree)));
+          continue;
+        }
       }
       view.items.push_back(std::move(item));
     }
+  }
+  // The items come from the control after the template walk: the calls
+  // look the dialog up again.
+  for (auto& [id, tree] : trees) {
+    const HTREEITEM selected = TreeView_GetSelection(hwnd, id);
+    const std::vector<DialogTreeNode> shown = TreeView_GetVisibleItems(hwnd, id);
+    for (const DialogTreeNode& node : shown) {
+      tree.nodes.push_back(UiWindowView::TreeNode{
+          node.depth, node.label, node.image, node.item == selected,
+          !node.expanded && TreeView_GetChild(hwnd, id, node.item) != 0});
+    }
+    view.trees.push_back(std::move(tree));
   }
   if (lister) {
     for (const ViewColumn& c : lister->def.columns) {

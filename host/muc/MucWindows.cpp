@@ -1,18 +1,21 @@
 // Window tools of the lister/editor windows: the current view, the frame's
 // menu items, the clipboard commands on a dialog's focused control, and the
-// notices a person would have seen as dialogs open and close.
+// notices a person would have seen as dialogs open and close, and the
+// dialogs' pop-up menus.
 //
 // The current view is kept as a history of windows in the order they were
 // made current (the last is current); destroyed windows drop out, so the
 // window current before a closed one is current again. User-interface
 // thread only.
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "host/muc/MucTools.h"
 #include "host/muc/UiWords.h"
 #include "host/win32/Dialog.h"
+#include "host/win32/DialogTree.h"
 
 namespace {
 
@@ -58,6 +61,24 @@ void OnDialogEvent(HWND dialog, DialogEvent event) {
 // PwWin32 sits below this library and cannot call the driver itself.
 [[maybe_unused]] const bool dialogObserverInstalled =
     (_Win32_SetDialogObserver(OnDialogEvent), true);
+
+// A pop-up menu through the driver: the item texts as a person reads them.
+UINT ShowPopupMenu(HWND, const std::vector<PopupMenuItem>& items) {
+  UiDriver* driver = Ui_Driver();
+  if (driver == nullptr) return 0;
+  std::vector<std::string> texts;
+  for (const PopupMenuItem& item : items) {
+    std::string text;
+    for (char ch : item.text)
+      if (ch != '&') text.push_back(ch);
+    texts.push_back(std::move(text));
+  }
+  const std::optional<size_t> picked = driver->AskMenu(texts);
+  return picked && *picked < items.size() ? items[*picked].command : 0;
+}
+
+[[maybe_unused]] const bool popupMenuHandlerInstalled =
+    (_Win32_SetPopupMenuHandler(ShowPopupMenu), true);
 
 // The focused control of `hwnd` when it is an enabled edit control.
 const DialogControl* FocusedEdit(HWND hwnd) {

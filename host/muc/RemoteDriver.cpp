@@ -113,8 +113,18 @@ Json WindowJson(int id, const UiWindowView& v) {
   Json lists = Json::array();
   for (const UiWindowView::List& l : v.lists)
     lists.push_back({{"name", l.name}, {"headings", l.headings}, {"rows", RowsJson(l.rows)}});
+  Json trees = Json::array();
+  for (const UiWindowView::Tree& t : v.trees) {
+    Json nodes = Json::array();
+    for (const UiWindowView::TreeNode& n : t.nodes)
+      nodes.push_back({{"depth", n.depth}, {"label", n.label}, {"image", n.image},
+                       {"selected", n.selected}, {"collapsed", n.collapsed}});
+    trees.push_back({{"name", t.name}, {"label", t.label}, {"enabled", t.enabled},
+                     {"nodes", std::move(nodes)}});
+  }
   return {{"id", id},
           {"caption", v.caption},
+          {"trees", std::move(trees)},
           {"kind", v.kind},
           {"type", WindowType(v.kind)},
           {"changed", v.kind.find(", changed") != std::string::npos},
@@ -224,6 +234,20 @@ class RemoteDriver final : public UiRemoteDriver {
     if (choice == answer->end() || !choice->is_number_unsigned() ||
         choice->get<size_t>() >= options.size()) {
       Refuse("the answer chooses none of the options");
+      return std::nullopt;
+    }
+    return choice->get<size_t>();
+  }
+
+  // A pop-up menu: the page shows it where the person dropped or pointed.
+  std::optional<size_t> AskMenu(const std::vector<std::string>& items) override {
+    if (items.empty()) return std::nullopt;
+    std::optional<Json> answer = Ask({{"kind", "menu"}, {"options", items}});
+    if (!answer) return std::nullopt;
+    auto choice = answer->find("choice");
+    if (choice == answer->end() || !choice->is_number_unsigned() ||
+        choice->get<size_t>() >= items.size()) {
+      Refuse("the answer picks none of the menu's items");
       return std::nullopt;
     }
     return choice->get<size_t>();

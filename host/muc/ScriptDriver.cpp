@@ -19,13 +19,16 @@
 //                              decimal or 0x..; the result is transcribed
 //   post MSG WPARAM LPARAM     action: PostMessageW to the client
 //   close                      action: the frame's close (WM_CLOSE)
-//   window, select, sort, search, field, press, key, framework, show, wait
-//                              actions on the top window (UiDriver.h)
+//   window, select, sort, search, field, press, key, framework, show, wait,
+//   node, rename, drag         actions on the top window (UiDriver.h)
 //   answer msgbox yes|no|ok|cancel|retry|abort|ignore ["substring"]
 //                              answers a message box; with a substring the
 //                              box text must contain it
 //   answer credentials USER PASSWORD | answer credentials cancel
 //   answer text "value" | answer text cancel    (quoted "cancel" is a value)
+//                              also answers a choice and a pop-up menu:
+//                              the text of the option or item (any case,
+//                              no "&"); cancel dismisses a menu
 //   answer files "path" ["path" ...] | answer files cancel
 //                              answers a question for files to read; a
 //                              relative path is taken from the script's folder

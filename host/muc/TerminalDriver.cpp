@@ -112,6 +112,11 @@ constexpr const char* kHelp =
     "  framework CODE            framework code: 4 delete, 5 next, 6 previous, 8 edit,\n"
     "                            10 first, 11 last, 12 new, 13 copy, 14 save,\n"
     "                            15 cancel changes, 17 search, 24 refresh\n"
+    "  node N | node \"text\"      select item N of the tree (the numbers of its\n"
+    "                            node lines in show), or the first whose label has the text\n"
+    "  rename N \"text\"          give item N of the tree a new label\n"
+    "  drag N M                  drag tree item N and drop it onto item M (a menu may ask\n"
+    "                            what to do: type one of its items; other text dismisses it)\n"
     "  wait until enabled BUTTON [SECONDS]\n"
     "                            let the program work until the button is enabled\n"
     "  help                      this text\n";

@@ -141,6 +141,34 @@ bool ParseWindowAction(const std::vector<UiWord>& w, UiAction& out, std::string&
     }
     return true;
   }
+  if (verb == "node" || verb == "rename" || verb == "drag") {
+    // Item numbers count from 1 in display order.
+    auto item = [](const UiWord& word, std::vector<int>& rows) {
+      int64_t n = 0;
+      if (word.quoted || !Ui_ParseNumber(word.text, false, n) || n < 1 || n > INT32_MAX) return false;
+      rows.push_back(static_cast<int>(n));
+      return true;
+    };
+    if (verb == "node") {
+      out.kind = K::Node;
+      if (w.size() == 2 && w[1].quoted && !w[1].text.empty()) {
+        out.text = w[1].text;
+        return true;
+      }
+      if (w.size() != 2 || !item(w[1], out.rows)) return fail("an item number (1 is the first) or one \"text\"");
+      return true;
+    }
+    if (verb == "rename") {
+      out.kind = K::Rename;
+      if (w.size() != 3 || !item(w[1], out.rows)) return fail("an item number (1 is the first) and \"text\"");
+      out.text = w[2].text;
+      return true;
+    }
+    out.kind = K::Drag;
+    if (w.size() != 3 || !item(w[1], out.rows) || !item(w[2], out.rows) || out.rows[0] == out.rows[1])
+      return fail("two different item numbers: the item dragged and the one it is dropped onto");
+    return true;
+  }
   if (verb == "framework") {
     int64_t code = 0;
     if (w.size() != 2 || !Ui_ParseNumber(w[1].text, false, code) || code > 31)
@@ -279,6 +307,15 @@ std::string Ui_ActionText(const UiAction& action) {
     case UiAction::Kind::Key: return "key " + Word(action.text, true);
     case UiAction::Kind::Framework: return "framework " + std::to_string(action.message);
     case UiAction::Kind::Show: return "show";
+    case UiAction::Kind::Node:
+      if (!action.text.empty()) return "node " + Word(action.text, true);
+      return "node " + std::to_string(action.rows.empty() ? 0 : action.rows[0]);
+    case UiAction::Kind::Rename:
+      return "rename " + std::to_string(action.rows.empty() ? 0 : action.rows[0]) + " " +
+             Word(action.text, true);
+    case UiAction::Kind::Drag:
+      return "drag " + std::to_string(action.rows.size() > 0 ? action.rows[0] : 0) + " " +
+             std::to_string(action.rows.size() > 1 ? action.rows[1] : 0);
     case UiAction::Kind::Wait:
       return "wait " + (action.name.empty() ? "" : "until enabled " + Word(action.name, false) + " ") +
              std::to_string(action.seconds);

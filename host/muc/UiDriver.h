@@ -64,6 +64,22 @@ struct UiWindowView {
     std::vector<Row> rows;
   };
   std::vector<List> lists;
+  // The window's trees (a dialog's tree controls), after its fields: the
+  // items shown, in display order.
+  struct TreeNode {
+    int depth = 0;          // 0 for a top item
+    std::string label;
+    int image = 0;          // what kind of item, as the program numbers them
+    bool selected = false;
+    bool collapsed = false; // has items under it that are not shown
+  };
+  struct Tree {
+    std::string name;       // the control's name, or its id
+    std::string label;      // its template text
+    bool enabled = true;
+    std::vector<TreeNode> nodes;
+  };
+  std::vector<Tree> trees{};
 };
 // The view as transcript lines: `window "Caption" (kind)`, then indented
 // `field name = value` (read-only ones marked; a progress bar is a
@@ -74,7 +90,10 @@ struct UiWindowView {
 // [default] [disabled], `label "Text"`, `columns | heading | ...` and
 // `row N | cell | ...` with `*` after N for a selected row and the mark
 // in parentheses after that (`row 2* (deleted) | ...`); further lists
-// follow, each after a `list NAME` line. Control
+// follow, each after a `list NAME` line. Each tree comes after the fields
+// as `tree NAME` and a line per item shown, `node N "Label"` (N from 1 in
+// display order, `*` after N for the selected one, two blanks of indent
+// per level before the label). Control
 // characters in values are escaped, so each line stays one line.
 std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view);
 
@@ -112,6 +131,12 @@ class UiDriver {
   // prompt that lists them, answered by one of them (any case).
   virtual std::optional<size_t> AskChoice(std::string_view prompt,
                                           const std::vector<std::string>& options, size_t initial);
+  // Shows a pop-up menu of `items` (texts as read, no "&") where the person
+  // points: the index picked; nullopt when dismissed. Default: AskChoice
+  // with the prompt "Menu".
+  virtual std::optional<size_t> AskMenu(const std::vector<std::string>& items) {
+    return AskChoice("Menu", items, 0);
+  }
   // A file the program wrote for the person (a printed form, an order
   // file): `path` is where it is, `title` what it is. Default: a notice.
   virtual void FileWritten(std::string_view path, std::string_view title) {
@@ -173,6 +198,12 @@ class UiDriver {
 //   wait [SECONDS]               wait until a message is posted to the
 //                                program (a worker thread's news) or SECONDS
 //                                (default 60) pass; the loop then handles it
+//   node N | node "text"         select item N of the window's (first) tree,
+//                                in display order from 1, or the first item
+//                                whose label contains the text (any case)
+//   rename N "text"              type a new label for item N (the window
+//                                decides whether it takes it)
+//   drag N M                     drag item N and drop it onto item M
 //   wait until enabled BUTTON [SECONDS]
 //                                handle posted messages until the current
 //                                window's button is enabled; fails after
@@ -181,6 +212,7 @@ struct UiAction {
   enum class Kind {
     Command, Send, Post, Close, Menu,
     Window, Select, Sort, Search, Field, Press, Key, Framework, Show, Wait,
+    Node, Rename, Drag,
   };
   Kind kind = Kind::Close;
   uint32_t message = 0;   // Command: the command id (text empty); Framework: the code
@@ -189,7 +221,9 @@ struct UiAction {
   std::string name;       // Sort, Search: the column; Field: the field; Press: the button
   std::string text;       // Command: menu text; Menu: popup ("" all); Window: caption part;
                           // Select: text; Search, Field: value; Key: key
-  std::vector<int> rows;  // Select by numbers; empty with `text` empty: none
+                          // Node: label text ("" by number); Rename: the new label
+  std::vector<int> rows;  // Select by numbers; empty with `text` empty: none;
+                          // Node, Rename: the item; Drag: the item and its target
   bool descending = false;  // Sort
   int seconds = 60;         // Wait: the longest wait; `name` the button ("" none)
   bool IsWindowAction() const { return kind >= Kind::Window; }

@@ -1,5 +1,6 @@
 // A window's content as the drivers show it: one line per field, button,
 // label and list row, plain text.
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -74,6 +75,16 @@ std::vector<std::string> Ui_WindowViewLines(const UiWindowView& view) {
         lines.push_back("  label " + Ui_Quote(item.text));
         break;
     }
+  }
+  for (const UiWindowView::Tree& tree : view.trees) {
+    lines.push_back("  tree " + Plain(tree.name) + (tree.enabled ? "" : " (read-only)"));
+    for (size_t n = 0; n < tree.nodes.size(); ++n) {
+      const UiWindowView::TreeNode& node = tree.nodes[n];
+      lines.push_back("  node " + std::to_string(n + 1) + (node.selected ? "* " : " ") +
+                      std::string(2 * static_cast<size_t>(std::max(node.depth, 0)), ' ') +
+                      Ui_Quote(node.label));
+    }
+    if (tree.nodes.empty()) lines.push_back("  (no items)");
   }
   if (!view.headings.empty()) AppendList(lines, view.headings, view.rows);
   for (const UiWindowView::List& list : view.lists) {

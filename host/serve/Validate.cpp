@@ -71,6 +71,15 @@ PageVerdict CheckAction(const json& message, const FrameState& state) {
     if (window && *window != *state.modal)
       return Refuse("window " + std::to_string(*state.modal) + " waits for an answer");
   }
+  if (action.kind == K::Node || action.kind == K::Rename || action.kind == K::Drag) {
+    // Item numbers within what the window's tree showed.
+    const std::optional<int64_t> on = window ? window : state.current;
+    const auto items = on ? state.treeItems.find(*on) : state.treeItems.end();
+    if (items == state.treeItems.end()) return Refuse("the window has no tree");
+    for (int n : action.rows)
+      if (static_cast<size_t>(n) > items->second)
+        return Refuse("the tree has no item " + std::to_string(n));
+  }
   json line = {{"t", "action"}, {"text", *text}};
   if (window) line["window"] = *window;
   PageVerdict v;
@@ -112,7 +121,7 @@ PageVerdict CheckAnswer(const json& message, const FrameState& state) {
     if (!user || !password || given != 1) return Refuse("a security prompt takes a user and a password");
     line["user"] = *user;
     line["password"] = *password;
-  } else if (ask.kind == "choice") {
+  } else if (ask.kind == "choice" || ask.kind == "menu") {
     if (!choice || given != 1) return Refuse("a choice is answered by the number of an option");
     if (*choice < 0 || static_cast<uint64_t>(*choice) >= ask.options)
       return Refuse("there is no option " + std::to_string(*choice));
@@ -162,16 +171,27 @@ bool Serve_NoteFrameMessage(const json& message, FrameState& state) {
   const std::string& type = t->get_ref<const std::string&>();
   if (type == "screen") {
     state.windows.clear();
+    state.treeItems.clear();
     state.modal.reset();
+    state.current.reset();
     state.ask.reset();
     state.uploaded.clear();
     if (auto windows = message.find("windows"); windows != message.end() && windows->is_array()) {
       for (const json& w : *windows) {
         auto id = w.is_object() ? w.find("id") : w.end();
-        if (w.is_object() && id != w.end() && id->is_number_integer())
-          state.windows.insert(id->get<int64_t>());
+        if (!w.is_object() || id == w.end() || !id->is_number_integer()) continue;
+        state.windows.insert(id->get<int64_t>());
+        auto trees = w.find("trees");
+        if (trees == w.end() || !trees->is_array() || trees->empty()) continue;
+        const json& first = (*trees)[0];
+        auto nodes = first.is_object() ? first.find("nodes") : first.end();
+        state.treeItems[id->get<int64_t>()] =
+            first.is_object() && nodes != first.end() && nodes->is_array() ? nodes->size() : 0;
       }
     }
+    if (auto current = message.find("current");
+        current != message.end() && current->is_number_integer())
+      state.current = current->get<int64_t>();
     if (auto modal = message.find("modal"); modal != message.end() && modal->is_number_integer())
       state.modal = modal->get<int64_t>();
   } else if (type == "ask") {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -21,9 +22,9 @@ constexpr size_t kMaxPageText = 64 * 1024;
 // The question the frame asks now.
 struct OpenAsk {
   int64_t id = 0;
-  std::string kind;                   // message | credentials | text | file | files | choice
+  std::string kind;                   // message | credentials | text | file | files | choice | menu
   std::vector<std::string> buttons;   // message: the buttons offered
-  size_t options = 0;                 // choice: how many options it offers
+  size_t options = 0;                 // choice, menu: how many options or items it offers
 };
 // The most files one question for several files takes.
 constexpr size_t kMaxFilesPerAsk = 100;
@@ -32,6 +33,8 @@ constexpr size_t kMaxFilesPerAsk = 100;
 struct FrameState {
   std::set<int64_t> windows;          // ids of the windows of the last screen
   std::optional<int64_t> modal;       // the window that waits for an answer
+  std::optional<int64_t> current;     // the window actions without one apply to
+  std::map<int64_t, size_t> treeItems;  // by window: the items its first tree shows
   std::optional<OpenAsk> ask;         // none once answered
   std::vector<std::string> uploaded;  // a files question's paths stored so far, in upload order
 };

@@ -120,7 +120,7 @@ int FirstInputControl(const DialogTemplate& tmpl) {
   for (const DialogControl& c : tmpl.controls)
     if (c.enabled && c.visible && (c.kind == ControlKind::Edit || c.kind == ControlKind::List ||
                       c.kind == ControlKind::Check || c.kind == ControlKind::Radio ||
-                      c.kind == ControlKind::Choice))
+                      c.kind == ControlKind::Choice || c.kind == ControlKind::Tree))
       return c.id;
   return 0;
 }

@@ -26,7 +26,21 @@ using INT_PTR = intptr_t;
 // A progress bar (Progress) shows `done` of `total` and takes no input.
 // A drop-down choice (Choice) offers the program's `options`; its `text` is
 // the option chosen, "" for none, and its template text is its label.
-enum class ControlKind { Button, Edit, Static, Check, Radio, List, Progress, Choice };
+// A tree (Tree) holds the program's items in a hierarchy (DialogTree.h);
+// its template text is its label.
+enum class ControlKind { Button, Edit, Static, Check, Radio, List, Progress, Choice, Tree };
+// One item of a tree control. A tree keeps its items in display order
+// (each item before its descendants, siblings in their order), so a
+// subtree is a run of items and depth follows from the parents.
+struct DialogTreeNode {
+  int32_t item = 0;      // handle, never reused within the control
+  int32_t parent = 0;    // 0: a top item
+  int depth = 0;         // 0 for a top item
+  std::string label;
+  int image = 0;
+  intptr_t value = 0;
+  bool expanded = true;
+};
 struct DialogControl {
   int id = 0;
   ControlKind kind = ControlKind::Static;
@@ -42,7 +56,14 @@ struct DialogControl {
   uint32_t fill = 0x00FF00;          // Progress: colours, 0xRRGGBB
   uint32_t background = 0xC0C0C0;
   std::vector<std::string> options;  // Choice: what the person may pick from
-  std::string label;                 // Choice: the template's text
+  std::string label;                 // Choice, Tree: the template's text
+  std::vector<DialogTreeNode> tree;  // Tree: items in display order
+  int32_t treeLastHandle = 0;        // Tree: the last handle given
+  int32_t treeSelected = 0;          // Tree: the selected item, 0 none
+  int32_t treeEditItem = 0;          // Tree: during a label edit, its item
+  std::string treeEditText;          //   and the text typed
+  int32_t treeDragged = 0;           // Tree: during a drop, what was dragged
+  int32_t treeTarget = 0;            //   and where it was dropped
 };
 // The filled part of a progress bar in whole percent, 0 to 100 (rounded
 // down; 0 when `total` is 0 or less).

@@ -13,8 +13,11 @@
 //
 // KIND is button, edit, static, check, radio, list, progress (a progress
 // bar: the program sets how much of it is filled; "Text" is unused, give
-// "") or choice (a drop-down of the program's options; "Text" is its
-// label and it starts with none chosen). NAME is the column the control shows ("-" for none). FLAGs: default
+// ""), choice (a drop-down of the program's options; "Text" is its
+// label and it starts with none chosen) or tree (items in a hierarchy that
+// the program fills; "Text" is its label and it starts empty). NAME is the
+// column the control shows ("-" for none; a tree: the name a script knows
+// it by). FLAGs: default
 // (a button: the default button, one per template), disabled, checked (a
 // check box or radio), group (a radio starting a group), hidden (any
 // control: not shown and taking no action until the program shows it). KEY is a key
@@ -155,7 +158,7 @@ bool ParseKind(const std::string& word, ControlKind& kind) {
       {"static", ControlKind::Static}, {"check", ControlKind::Check},
       {"radio", ControlKind::Radio},
       {"list", ControlKind::List},     {"progress", ControlKind::Progress},
-      {"choice", ControlKind::Choice},
+      {"choice", ControlKind::Choice}, {"tree", ControlKind::Tree},
   };
   for (const auto& [name, k] : kinds)
     if (word == name) {
@@ -177,12 +180,12 @@ bool ParseControl(const std::vector<std::string>& w, DialogTemplate& tmpl, std::
     return false;
   }
   if (!ParseKind(w[2], c.kind)) {
-    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list, progress, choice)";
+    error = "unknown control kind '" + w[2] + "' (button, edit, static, check, radio, list, progress, choice, tree)";
     return false;
   }
   c.name = w[3] == "-" ? std::string() : w[3];
   c.text = w[4];
-  if (c.kind == ControlKind::Choice) c.label = std::exchange(c.text, std::string());
+  if (c.kind == ControlKind::Choice || c.kind == ControlKind::Tree) c.label = std::exchange(c.text, std::string());
   for (size_t i = 5; i < w.size(); ++i) {
     if (w[i] == "default" && c.kind == ControlKind::Button) {
       c.isDefault = true;

@@ -83,3 +83,23 @@ struct PopupMenuItem {
   std::string text;   // "&Move Item"; the & marks the access key
 };
 UINT TrackPopupMenuItems(HWND owner, const std::vector<PopupMenuItem>& items);
+// Who shows pop-up menus: the user-interface library installs it (this
+// library sits below the UI driver). With none, every menu is dismissed.
+using PopupMenuHandler = UINT (*)(HWND owner, const std::vector<PopupMenuItem>& items);
+void _Win32_SetPopupMenuHandler(PopupMenuHandler handler);
+
+// ---- the person's side, for the user interface -------------------------------------
+
+// The items of a tree as a person sees them, in display order: the items
+// under a collapsed item are left out. Empty when `id` is not a tree.
+std::vector<DialogTreeNode> TreeView_GetVisibleItems(HWND dialog, int id);
+// A person selects `item`: it becomes the selection and the procedure hears
+// TVN_SELCHANGED. False (nothing sent) when the item is not in the tree.
+bool TreeView_PersonSelects(HWND dialog, int id, HTREEITEM item);
+// A person typed `text` as the label of `item`: the procedure hears
+// TVN_ENDLABELEDIT and the label changes only when it returns TRUE.
+// False when the procedure refused it or the item is not in the tree.
+bool TreeView_PersonEditsLabel(HWND dialog, int id, HTREEITEM item, std::string_view text);
+// A person dropped `dragged` onto `target` (two items of the tree, not the
+// same one): the procedure hears TVN_DROP. False (nothing sent) otherwise.
+bool TreeView_PersonDrops(HWND dialog, int id, HTREEITEM dragged, HTREEITEM target);

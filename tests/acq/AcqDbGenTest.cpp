@@ -428,10 +428,10 @@ TEST_F(AcqDbGenTest, CommandTextLoadsReplaceTheCallersRowsAndPassNullYears) {
   EXPECT_EQ(_ColGetInt(*years, 1, 1), 2025);
   EXPECT_EQ(_ColGetInt(*years, 1, 2), 1);
   BucketHold reassign;
-  EXPECT_EQ(gen::LoadByYears(msg, gen::proc::load_reassign_spent, std::nullopt, std::nullopt,
+  EXPECT_EQ(gen::LoadByYears(msg, "load_no_such_years", std::nullopt, std::nullopt,
                              reassign.get()),
             kDbNoProcedure);
-  EXPECT_EQ(msg.text, "Could not find stored procedure 'load_reassign_spent'.");
+  EXPECT_EQ(msg.text, "Could not find stored procedure 'load_no_such_years'.");
   EXPECT_FALSE(acq::AcqDb::DbCmdPending());
 }
 

@@ -403,7 +403,11 @@ function openAsk(ask) {
     answerAsk({ cancel: true });
     return;
   }
-  S.askLayer = el('div', { class: 'layer layer-ask' }, d.element);
+  S.askLayer = el('div', { class: d.menu ? 'layer layer-menu' : 'layer layer-ask' }, d.element);
+  // A click beside a pop-up menu dismisses it.
+  if (d.menu) S.askLayer.addEventListener('mousedown', (ev) => {
+    if (ev.target === S.askLayer) answerAsk({ cancel: true });
+  });
   $('layers').append(S.askLayer);
   setInert();
   menu.close(false);

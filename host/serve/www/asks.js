@@ -2,7 +2,7 @@
 // authorisation, a line of text, a file to upload. Each calls
 // answer({...}) once with what the frame expects after "t" and "id".
 
-import { el, focusables, uid } from './dom.js';
+import { el, focusables, pointer, uid } from './dom.js';
 
 const buttonText = {
   ok: 'OK', cancel: 'Cancel', abort: 'Abort', retry: 'Retry', ignore: 'Ignore', yes: 'Yes', no: 'No',
@@ -136,6 +136,34 @@ function choiceAsk(ask, answer) {
   return d;
 }
 
+// A pop-up menu: a small column of buttons where the person dropped or
+// pointed; a click answers its number, Escape (or a click outside, see
+// the page) dismisses it. Up and Down move between the items.
+function menuAsk(ask, answer) {
+  const items = (Array.isArray(ask.options) ? ask.options : []).map((text, n) =>
+    el('button', { type: 'button', class: 'popup-item', role: 'menuitem', text: String(text),
+                   onclick: () => answer({ choice: n }) }));
+  const box = el('div', { class: 'popup-menu', role: 'menu', 'aria-label': 'Menu' }, items);
+  if (pointer.x !== null) {
+    box.style.left = `${Math.max(0, Math.min(pointer.x, window.innerWidth - 200))}px`;
+    box.style.top = `${Math.max(0, Math.min(pointer.y, window.innerHeight - 40 * items.length))}px`;
+  }
+  box.addEventListener('keydown', (ev) => {
+    const at = items.indexOf(document.activeElement);
+    if (ev.key === 'Escape') {
+      ev.preventDefault();
+      answer({ cancel: true });
+    } else if (ev.key === 'ArrowDown' || ev.key === 'ArrowUp') {
+      ev.preventDefault();
+      const step = ev.key === 'ArrowDown' ? 1 : items.length - 1;
+      items[(Math.max(at, 0) + step) % items.length].focus();
+    } else if (ev.key === 'Tab') {
+      ev.preventDefault();
+    }
+  });
+  return { element: box, focus: () => items[0] && items[0].focus(), menu: true };
+}
+
 // upload(file, onProgress(done, total)) -> Promise of {ok, error}.
 function fileAsk(ask, answer, upload) {
   const d = formAsk('Choose a file', [{ text: ask.prompt || 'The file to read' },
@@ -221,6 +249,7 @@ export function askDialog(ask, { answer, upload }) {
     case 'credentials': return credentialsAsk(ask, once);
     case 'text': return textAsk(ask, once);
     case 'choice': return choiceAsk(ask, once);
+    case 'menu': return menuAsk(ask, once);
     case 'file': return fileAsk(ask, once, upload);
     case 'files': return filesAsk(ask, once, upload);
     default: return null;

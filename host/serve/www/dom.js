@@ -49,3 +49,7 @@ export function isTextEntry(e) {
   if (e.tagName !== 'INPUT') return false;
   return !['checkbox', 'radio', 'button', 'submit', 'file', 'reset'].includes(e.type);
 }
+
+// Where the person last dropped or pointed (client coordinates), for a
+// pop-up menu the frame shows there; null when nowhere yet.
+export const pointer = { x: null, y: null };

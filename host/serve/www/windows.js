@@ -6,6 +6,8 @@
 
 import { el, marked, uid } from './dom.js';
 import { ListView } from './lists.js';
+import { TreeView } from './tree.js';
+import { updateChart } from './chart.js';
 import { actions, mnemonic, nameLabel } from './wire.js';
 
 // The shape of a window's items: when it changes, the form is drawn anew.
@@ -33,11 +35,14 @@ export class WindowView {
     this.badge = el('span', { class: 'badge changed', hidden: true, text: 'Unsaved changes' });
     this.form = el('div', { class: 'form' });
     this.listBox = el('div', { class: 'lists' });
+    this.treeBox = el('div', { class: 'trees', hidden: true });
+    this.trees = [];
+    this.treeShape = null;
     this.buttons = el('div', { class: 'buttons', role: 'group', 'aria-label': 'Actions' });
     this.element = el('section', {
       class: 'window', 'aria-labelledby': titleId, dataset: { window: String(win.id) },
     }, el('header', { class: 'window-head' }, this.title, this.badge),
-       this.form, this.listBox, this.buttons);
+       this.form, this.treeBox, this.listBox, this.buttons);
     this.element.addEventListener('keydown', (ev) => this.onKey(ev));
     this.element.addEventListener('focusin', (ev) => {
       if (ev.target.dataset && ev.target.dataset.fkey) this.lastFocus = ev.target.dataset.fkey;
@@ -60,7 +65,9 @@ export class WindowView {
     } else {
       items.forEach((i) => this.refresh(this.controls.get(itemKey(i)), i));
     }
+    this.updateTrees(win.trees || []);
     this.updateLists(win, settled);
+    updateChart(this, win);
   }
 
   drawItems(items) {
@@ -251,6 +258,17 @@ export class WindowView {
       this.commit(a);
       for (const l of this.lists) if (l.isEditing()) l.stopEdit(true);
     }
+  }
+
+  updateTrees(trees) {
+    const shape = trees.map((t) => `${t.name}|${t.label}`).join('\n');
+    if (shape !== this.treeShape) {
+      this.treeShape = shape;
+      this.trees = trees.map((t) => new TreeView(t, { send: (text) => this.send(text) }));
+      this.treeBox.replaceChildren(...this.trees.map((t) => t.element));
+    }
+    trees.forEach((t, k) => this.trees[k].update(t));
+    this.treeBox.hidden = trees.length === 0;
   }
 
   updateLists(win, settled) {

@@ -36,6 +36,10 @@ export const actions = {
   search: (heading, value) => `search ${quote(heading)} ${quote(value)}`,
   press: (id) => `press ${word(String(id))}`,
   key: (name) => `key ${quote(name)}`,
+  // Tree items by their number as shown, from 1.
+  node: (n) => `node ${Number(n)}`,
+  rename: (n, label) => `rename ${Number(n)} ${quote(label)}`,
+  drag: (n, m) => `drag ${Number(n)} ${Number(m)}`,
 };
 
 const namedKeys = {
