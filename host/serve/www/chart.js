@@ -38,9 +38,9 @@ function figure(text) {
   return Number.isFinite(n) ? n : 0;
 }
 
-function draw(spec, headings, rows) {
-  const labelAt = headings.indexOf(spec.label);
-  const columns = spec.bars.map((b) => headings.indexOf(b.heading));
+function draw(chart, headings, rows) {
+  const labelAt = headings.indexOf(chart.label);
+  const columns = chart.bars.map((b) => headings.indexOf(b.heading));
   if (labelAt < 0 || columns.some((c) => c < 0)) return null;
   const shown = rows.slice(0, MAX_ROWS);
   let largest = 0;
@@ -49,9 +49,9 @@ function draw(spec, headings, rows) {
   const root = svg('svg', {
     class: 'chart', role: 'img', width: LABEL_WIDTH + BAR_WIDTH + 10, height,
     viewBox: `0 0 ${LABEL_WIDTH + BAR_WIDTH + 10} ${height}`,
-    'aria-label': `${spec.bars.map((b) => b.heading).join(', ')} per ${spec.label}`,
+    'aria-label': `${chart.bars.map((b) => b.heading).join(', ')} per ${chart.label}`,
   });
-  spec.bars.forEach((b, k) => {
+  chart.bars.forEach((b, k) => {
     root.append(svg('rect', { x: LABEL_WIDTH + k * 110, y: 4, width: 10, height: 10, fill: b.colour }),
                 svg('text', { x: LABEL_WIDTH + k * 110 + 14, y: 13, 'font-size': 11 }, b.heading));
   });
@@ -62,8 +62,8 @@ function draw(spec, headings, rows) {
       const value = figure(r.cells[c]);
       const width = largest > 0 ? Math.round((Math.abs(value) / largest) * BAR_WIDTH) : 0;
       const bar = svg('rect', { x: LABEL_WIDTH, y: top + 2 + k * 6, width, height: 5,
-                                fill: spec.bars[k].colour });
-      bar.append(svg('title', {}, `${spec.bars[k].heading}: ${r.cells[c]}`));
+                                fill: chart.bars[k].colour });
+      bar.append(svg('title', {}, `${chart.bars[k].heading}: ${r.cells[c]}`));
       root.append(bar);
     });
   });
@@ -73,13 +73,13 @@ function draw(spec, headings, rows) {
 // Draws (or removes) the chart of `view` (a WindowView) for window `win`
 // as the server sent it.
 export function updateChart(view, win) {
-  const spec = CHARTS[String(win.kind || '').split(',')[0]];
+  const chart = CHARTS[String(win.kind || '').split(',')[0]];
   let box = view.element.querySelector(':scope > .chart-box');
-  if (!spec) {
+  if (!chart) {
     if (box) box.remove();
     return;
   }
-  const picture = draw(spec, win.headings || [], win.rows || []);
+  const picture = draw(chart, win.headings || [], win.rows || []);
   if (!box) {
     box = document.createElement('div');
     box.className = 'chart-box';
