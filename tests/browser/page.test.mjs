@@ -20,10 +20,12 @@ async function withScreen(browser, sc) {
 
 test('log-in: the error of a failed log-in, Checking... while waiting, then the app', async (browser) => {
   let attempt = 0;
+  let answer;
+  const held = new Promise((res) => { answer = res; });
   const { page, fake } = await openPage(browser, {
     session: null,
     login: () => (++attempt === 1
-      ? { status: 401, json: { error: 'Wrong password for "admin".' }, delayMs: 400 }
+      ? { status: 401, json: { error: 'Wrong password for "admin".' }, held }
       : { status: 200, json: { user: 'admin', location: 'MAIN' } }),
   });
   fake.screen = screen([]);
@@ -32,6 +34,7 @@ test('log-in: the error of a failed log-in, Checking... while waiting, then the 
   await page.locator('#login-password').fill('nope');
   await page.locator('#login-button').click();
   await page.locator('#login-button:disabled', { hasText: 'Checking' }).waitFor();
+  answer();
   await page.locator('#login-error', { hasText: 'Wrong password for "admin".' }).waitFor();
   assert.equal(await page.locator('#login-button').isEnabled(), true);
   await shot(page, 'login-failed');

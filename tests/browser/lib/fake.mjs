@@ -30,7 +30,8 @@ export async function launch() {
 }
 
 // Opens the page in a new context. opts.session: the user logged in already
-// ({user, location}) or null; opts.login(body) -> {status, json, delayMs}.
+// ({user, location}) or null; opts.login(body) -> {status, json, held}; a `held` promise keeps the
+// answer back until it settles, so a test can look at the page meanwhile.
 export async function openPage(browser, opts = {}) {
   const context = await browser.newContext({ viewport: { width: 1280, height: 820 } });
   context.setDefaultTimeout(5000);
@@ -50,7 +51,7 @@ export async function openPage(browser, opts = {}) {
       const body = JSON.parse(req.postData() || '{}');
       fake.logins.push(body);
       const r = opts.login ? opts.login(body) : { status: 200, json: { user: body.user, location: 'MAIN' } };
-      if (r.delayMs) await new Promise((res) => setTimeout(res, r.delayMs));
+      if (r.held) await r.held;
       if (r.status === 200) fake.session = r.json;
       await route.fulfill({ status: r.status, headers, contentType: 'application/json',
                             body: JSON.stringify(r.json) });
