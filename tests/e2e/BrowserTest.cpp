@@ -223,6 +223,14 @@ const Scenario kScenarios[] = {
      "(select count(*) from po_line_item_budget_pattern b join po_line_pattern p on "
      "p.\"po_line_pattern#\" = b.\"po_line_pattern#\" where p.pattern = 'AV half and half')",
      "31234000012345:n|acq+item#:n|2|1:AV.2026 50% + ADULT.2026 50%|2|2"},
+    // AV.2026 moved under the group renamed Printed, saved; REF.2026's
+    // amount made 8500.00.
+    {"budgets", "",
+     "select (select p.label from budget_hierarchy h join budget_hierarchy p on p.item_key = "
+     "h.parent_item_key where h.budget = 'AV.2026'), (select count(*) from budget_hierarchy "
+     "where label in ('Print', 'Reference')), (select amount from account_year where account "
+     "= 'REF' and year = 2026)",
+     "Printed|0|8500000000"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Client, Browser, testing::ValuesIn(kScenarios),

@@ -22,8 +22,24 @@ export class TreeView {
     this.enabled = tree.enabled !== false;
     const focused = this.list.contains(document.activeElement);
     const rows = this.nodes.map((n, k) => this.row(n, k + 1));
+    // The click that began a double-click selects the item, and the frame's
+    // redraw answering it comes while the label is being typed: the open
+    // edit moves into the redrawn item rather than being lost with the old one.
+    const e = this.editing;
+    const keep = e && rows[e.number - 1] && this.nodes[e.number - 1].label === e.label;
+    this.redrawing = true;
     this.list.replaceChildren(...rows);
     if (!rows.length) this.list.append(el('li', { class: 'tree-empty', text: '(no items)' }));
+    if (keep) {
+      e.li = rows[e.number - 1];
+      e.text = e.li.querySelector('.tree-text');
+      e.text.replaceWith(e.input);
+      e.input.focus();
+    } else {
+      this.editing = null;
+    }
+    this.redrawing = false;
+    if (keep) return;
     const sel = this.nodes.findIndex((n) => n.selected);
     const target = rows[sel >= 0 ? sel : 0];
     if (target) target.tabIndex = 0;
@@ -71,15 +87,16 @@ export class TreeView {
 
   // The label in an input: Enter sends it, Escape or leaving drops it.
   edit(li, number, label) {
-    const text = li.querySelector('.tree-text');
+    if (this.editing) return;
     const input = el('input', { type: 'text', class: 'tree-edit', value: label, 'aria-label': 'Label' });
-    let done = false;
+    const e = { number, label, input, li, text: li.querySelector('.tree-text') };
+    this.editing = e;
     const finish = (send) => {
-      if (done) return;
-      done = true;
-      input.replaceWith(text);
+      if (this.editing !== e) return;
+      this.editing = null;
+      input.replaceWith(e.text);
       if (send && input.value !== label) this.host.send(actions.rename(number, input.value));
-      li.focus();
+      e.li.focus();
     };
     input.addEventListener('keydown', (ev) => {
       if (ev.key === 'Enter' || ev.key === 'Escape') {
@@ -88,9 +105,10 @@ export class TreeView {
         finish(ev.key === 'Enter');
       }
     });
-    input.addEventListener('blur', () => finish(false));
+    input.addEventListener('blur', () => { if (!this.redrawing) finish(false); });
     input.addEventListener('click', (ev) => ev.stopPropagation());
-    text.replaceWith(input);
+    input.addEventListener('dblclick', (ev) => ev.stopPropagation());
+    e.text.replaceWith(input);
     input.focus();
     input.select();
   }
