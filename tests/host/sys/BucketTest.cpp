@@ -233,3 +233,90 @@ TEST(Bucket, RowCopiesCarryNullsStatesAndFlags) {
 }
 
 }  // namespace
+
+// Lookups in a Bucket large enough to be indexed give the first matching
+// row, as a search row by row would, through every kind of change.
+TEST(Bucket, LocateKeyFindsTheFirstMatchThroughEveryKindOfChange) {
+  BucketHold b(MakeLines());
+  // What the Bucket should hold: po# per row (0 for NULL) and the title.
+  std::vector<std::pair<int, std::string>> model;
+  auto add = [&](int po, const std::string& title) {
+    AddLine(*b, po, 1, title.c_str(), 0);
+    model.emplace_back(po, title);
+  };
+  for (int i = 0; i < 150; ++i) add(i % 40 + 1, "t" + std::to_string(i % 25));
+
+  auto expectFirst = [&](int po, int start) {
+    int want = 0;
+    for (size_t r = static_cast<size_t>(start - 1); r < model.size() && want == 0; ++r)
+      if (model[r].first == po) want = static_cast<int>(r + 1);
+    int row = -1;
+    EXPECT_EQ(_BktLocateKey(*b, 1, BktKey::Int(po), 0, {}, row, start), want != 0) << po;
+    EXPECT_EQ(row, want) << "po# " << po << " from row " << start;
+  };
+  auto expectAll = [&](const char* after) {
+    SCOPED_TRACE(after);
+    for (int po : {1, 7, 40, 41, 99}) {
+      expectFirst(po, 1);
+      expectFirst(po, 60);
+    }
+  };
+
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t n) { seed = seed * 1103515245u + 12345u; return (seed >> 8) % n; };
+  expectAll("loading");
+  for (int step = 0; step < 300; ++step) {
+    const int row = static_cast<int>(next(static_cast<uint32_t>(model.size()))) + 1;
+    switch (next(7)) {
+      case 0: {   // a new value in the indexed column
+        const int po = static_cast<int>(next(45)) + 1;
+        _ColSetInt(*b, row, 1, po);
+        model[static_cast<size_t>(row - 1)].first = po;
+        break;
+      }
+      case 1:
+        _ColSetNull(*b, row, 1);
+        model[static_cast<size_t>(row - 1)].first = 0;
+        break;
+      case 2: add(static_cast<int>(next(45)) + 1, "new"); break;
+      case 3:
+        _BktDelete(*b, row);
+        model.erase(model.begin() + (row - 1));
+        break;
+      case 4:
+        _BktInsertAt(*b, 0, row);
+        model.insert(model.begin() + (row - 1), {0, ""});
+        break;
+      case 5: {   // a copy of another row's po#
+        const int from = static_cast<int>(next(static_cast<uint32_t>(model.size()))) + 1;
+        _ColCopy(*b, row, 1, *b, from, 1);
+        model[static_cast<size_t>(row - 1)].first = model[static_cast<size_t>(from - 1)].first;
+        break;
+      }
+      default:
+        _BktSetState(*b, row, kRowDeleted);   // a mark, not a value
+        break;
+    }
+    expectAll(("step " + std::to_string(step)).c_str());
+    if (HasFailure()) return;
+  }
+
+  // Keys of another numeric kind compare by value; NULL finds NULL.
+  _ColSetInt(*b, 3, 1, 77);
+  int row = 0;
+  EXPECT_TRUE(_BktLocateKey(*b, 1, BktKey::Dec(Dec64::FromInt(77)), 0, {}, row));
+  EXPECT_EQ(row, 3);
+  EXPECT_FALSE(_BktLocateKey(*b, 1, BktKey::Dec(Dec64::FromRaw(77'500'000)), 0, {}, row));
+  _ColSetDec64(*b, 5, 4, Dec64::FromInt(12));
+  EXPECT_TRUE(_BktLocateKey(*b, 4, BktKey::Int(12), 0, {}, row));
+  EXPECT_EQ(row, 5);
+  _ColSetNull(*b, 8, 1);
+  EXPECT_TRUE(_BktLocateKey(*b, 1, BktKey{}, 0, {}, row));
+  EXPECT_LE(row, 8);
+  EXPECT_TRUE(_ColIsNull(*b, row, 1));
+  // A second key narrows the rows of the first.
+  _ColSetTextW(*b, 9, 3, "Pear");
+  _ColSetInt(*b, 9, 1, 77);
+  EXPECT_TRUE(_BktLocateKey(*b, 1, BktKey::Int(77), 3, BktKey::Text("Pear"), row));
+  EXPECT_EQ(row, 9);
+}
