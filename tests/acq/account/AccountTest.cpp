@@ -8,11 +8,15 @@
 // orders, an on-order limit of 90 %.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "../DbActFixture.h"
 #include "acq/budget/AcqAccount.h"
 #include "acq/budget/AcqDbAccount.h"
+#include "acq/db/AcqDbBase.h"
 #include "acq/db/AcqDbGen.h"
 #include "support/TestLibrary.h"
 
@@ -129,6 +133,47 @@ TEST(AcqDbAccount, CreatesNextYearOnceWithItsLedger) {
   EXPECT_EQ(m.Count("select count(*) from account_year where year = 2028"), 7);
   EXPECT_EQ(m.Count("select count(*) from budget_transaction"), ledgerBefore + 1);
   EXPECT_TRUE(acqtest::ShownErrors().empty());
+}
+
+// Another workstation's allocation for the same year, not yet committed
+// when this one checks, commits while this one writes: this one writes
+// nothing and says they were created meanwhile, on either engine (on a
+// server the insert meets the other's key only at the unique index).
+TEST(AcqDbAccount, ACreationRacingAnotherWorkstationWritesNothingAndSaysSo) {
+  ActModule m;
+  CreateOptions o;
+  o.fromYear = 2026, o.forYear = 2028, o.inflationFactor = 3;
+  BucketHold rows;
+  ASSERT_TRUE(account::LoadYearsToCreate(o, rows.get()));
+  std::atomic<int> stage{0};   // 1: the other's row is written, 2: committed
+  std::thread other([&] {
+    DbMsg msg;
+    HDb own = nullptr;
+    if (_DbCloneHDb(acq::AcqDbGlobal::Session(), own, msg) != kDbOk) {
+      stage = -1;
+      return;
+    }
+    {
+      acq::AcqDbGlobal::ThreadSessionHold hold(own);
+      acq::AcqDbBase::BeginTrans();
+      acq::AcqDbBase::RunStatement(
+          "insert into account_year(account, year, amount) values('ADULT', 2028, 0)");
+      stage = 1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      acq::AcqDbBase::CommitTrans();
+      stage = 2;
+    }
+    _DbLogout(&own);
+  });
+  while (stage == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  int created = -1;
+  const CreateOutcome outcome = account::CreateYearAllocations(o, *rows, "", created);
+  other.join();
+  ASSERT_EQ(stage.load(), 2);
+  EXPECT_EQ(outcome, CreateOutcome::kAlreadyCreated);
+  EXPECT_EQ(created, 0);
+  EXPECT_EQ(m.Count("select count(*) from account_year where year = 2028"), 1);
+  EXPECT_TRUE(acqtest::ShownErrors().empty()) << acqtest::ShownErrors().front();
 }
 
 TEST(AcqDbAccount, CreatesBudgetsWithoutAYear) {
