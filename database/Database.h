@@ -170,6 +170,9 @@ std::vector<std::string> Database_YearEndMigration();
 std::vector<std::string> Database_HierarchyMigration();
 // Migration 25: The report windows.
 std::vector<std::string> Database_ReportsMigration();
+// Migration 26 (statements for PostgreSQL only): account_year's key keeps
+// budgets without a year (NULL year) on a server too.
+std::vector<std::string> Database_BudgetKeyServerMigration();
 // Tests only: appends a migration after the built-in ones (and takes the
 // last one added away again), so an upgrade of an older file can be shown.
 void Database_PushMigrationForTest(std::vector<std::string> statements);

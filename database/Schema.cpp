@@ -195,6 +195,9 @@ const char* const kMigration1[] = {
 struct Migration {
   int version;
   std::vector<std::string> statements;
+  // Run after `statements` on PostgreSQL only, where the engines differ in
+  // what a schema can say.
+  std::vector<std::string> postgresqlOnly = {};
 };
 
 template <size_t N>
@@ -230,6 +233,7 @@ std::vector<Migration>& Migrations() {
       Migration{23, Database_YearEndMigration()},
       Migration{24, Database_HierarchyMigration()},
       Migration{25, Database_ReportsMigration()},
+      Migration{26, {}, Database_BudgetKeyServerMigration()},
   };
   return list;
 }
@@ -248,8 +252,12 @@ std::vector<Migration> MigrationsSnapshot() {
 DbCode ApplyMigrations(pwdb::DbConnection& db, int from, std::string& error) {
   for (const Migration& m : MigrationsSnapshot()) {
     if (m.version <= from) continue;
-    for (const std::string& sql : m.statements) {
-      DbCode rc = Database_Exec(db, sql, {}, error);
+    std::vector<const std::string*> run;
+    for (const std::string& sql : m.statements) run.push_back(&sql);
+    if (db.EngineName() == "postgresql")
+      for (const std::string& sql : m.postgresqlOnly) run.push_back(&sql);
+    for (const std::string* sql : run) {
+      DbCode rc = Database_Exec(db, *sql, {}, error);
       if (rc != kDbOk) {
         error = "Migration " + std::to_string(m.version) + ": " + error;
         return rc;

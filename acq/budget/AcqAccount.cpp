@@ -20,6 +20,8 @@
 #include "acq/db/AcqDbGen.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/frame/AcqBase.h"
+#include "acq/frame/AcqForm.h"
+#include "acq/frame/AcqGlobal.h"
 #include "acq/frame/AcqSecurity.h"
 #include "host/db/DbDabs.h"
 #include "host/mr/MrFramework.h"
@@ -265,28 +267,6 @@ bool TakeBudgetRow(HWND hwnd, BudgetEditState& e) {
   return true;
 }
 
-LRESULT BudgetDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  static BudgetEditState* state = nullptr;
-  switch (message) {
-    case WM_INITDIALOG:
-      state = reinterpret_cast<BudgetEditState*>(lParam);
-      ShowBudgetRow(hwnd, *state);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          if (state != nullptr && TakeBudgetRow(hwnd, *state)) EndDialog(hwnd, IDOK);
-          return TRUE;
-        case IDCANCEL: EndDialog(hwnd, IDCANCEL); return TRUE;
-        default: break;
-      }
-      break;
-    case WM_CLOSE: EndDialog(hwnd, IDCANCEL); return TRUE;
-    default: break;
-  }
-  return FALSE;
-}
-
 // Edits a copy of the budget (row `row` of the list, or a new one) until
 // it is saved or the person gives up.
 void EditBudget(HWND hwnd, YearsState& s, int row) {
@@ -315,7 +295,7 @@ void EditBudget(HWND hwnd, YearsState& s, int row) {
   }
   e.row = *edited;
   for (;;) {
-    if (DialogBoxParamW(AcqBase::ResourceInstance(), kBudgetDialog, hwnd, &BudgetDlgProc,
+    if (DialogBoxParamW(AcqBase::ResourceInstance(), kBudgetDialog, hwnd, &AcqForm::DlgProc<BudgetEditState, ShowBudgetRow, TakeBudgetRow>,
                         reinterpret_cast<LPARAM>(&e)) != IDOK)
       return;
     const std::string budget = _ColGetStringW(*edited, 1, Col(*edited, "budget"));

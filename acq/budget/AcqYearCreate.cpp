@@ -16,6 +16,8 @@
 #include "acq/db/AcqDbGen.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/frame/AcqBase.h"
+#include "acq/frame/AcqForm.h"
+#include "acq/frame/AcqGlobal.h"
 #include "host/db/DbDabs.h"
 #include "host/mr/MrFramework.h"
 #include "host/muc/MucTools.h"
@@ -120,28 +122,6 @@ bool TakeOptions(HWND hwnd, CreateOptions& o) {
     return false;
   }
   return true;
-}
-
-LRESULT OptionsDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  static CreateOptions* options = nullptr;
-  switch (message) {
-    case WM_INITDIALOG:
-      options = reinterpret_cast<CreateOptions*>(lParam);
-      ShowOptions(hwnd, *options);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          if (options != nullptr && TakeOptions(hwnd, *options)) EndDialog(hwnd, IDOK);
-          return TRUE;
-        case IDCANCEL: EndDialog(hwnd, IDCANCEL); return TRUE;
-        default: break;
-      }
-      break;
-    case WM_CLOSE: EndDialog(hwnd, IDCANCEL); return TRUE;
-    default: break;
-  }
-  return FALSE;
 }
 
 // ---- note ------------------------------------------------------------------------------------
@@ -275,7 +255,7 @@ void OpenCreateFiscalYear(HWND owner) {
   CandidatesState state;
   if (!AcqDbAccount::LoadCreateOptions(user, state.options)) return;
   for (;;) {
-    if (DialogBoxParamW(AcqBase::ResourceInstance(), kOptionsDialog, owner, &OptionsDlgProc,
+    if (DialogBoxParamW(AcqBase::ResourceInstance(), kOptionsDialog, owner, &AcqForm::DlgProc<CreateOptions, ShowOptions, TakeOptions>,
                         reinterpret_cast<LPARAM>(&state.options)) != IDOK)
       return;
     (void)AcqDbAccount::SaveCreateOptions(user, state.options);   // a failure is shown

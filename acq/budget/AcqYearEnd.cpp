@@ -17,6 +17,8 @@
 #include "acq/db/AcqDbExcept.h"
 #include "acq/db/AcqDbGlobal.h"
 #include "acq/frame/AcqBase.h"
+#include "acq/frame/AcqForm.h"
+#include "acq/frame/AcqGlobal.h"
 #include "host/db/DbDabs.h"
 #include "host/db/PwDb.h"
 #include "host/mr/MrFramework.h"
@@ -389,35 +391,15 @@ void ShowOptions(HWND hwnd, const ListerState& s) {
   }
 }
 
-LRESULT OptionsDlgProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  static ListerState* state = nullptr;
-  switch (message) {
-    case WM_INITDIALOG:
-      state = reinterpret_cast<ListerState*>(lParam);
-      ShowOptions(hwnd, *state);
-      return TRUE;
-    case WM_COMMAND:
-      switch (LOWORD(wParam)) {
-        case IDOK:
-          if (state != nullptr && (state->transfer ? TakeTransferOptions(hwnd, *state)
-                                                   : TakeReassignOptions(hwnd, *state)))
-            EndDialog(hwnd, IDOK);
-          return TRUE;
-        case IDCANCEL: EndDialog(hwnd, IDCANCEL); return TRUE;
-        default: break;
-      }
-      break;
-    case WM_CLOSE: EndDialog(hwnd, IDCANCEL); return TRUE;
-    default: break;
-  }
-  return FALSE;
+bool TakeOptions(HWND hwnd, ListerState& s) {
+  return s.transfer ? TakeTransferOptions(hwnd, s) : TakeReassignOptions(hwnd, s);
 }
 
 void Open(bool transfer) {
   ListerState state;
   state.transfer = transfer;
   if (DialogBoxParamW(AcqBase::ResourceInstance(), transfer ? kTransferOptions : kReassignOptions,
-                      PwMucBase_hwndClient, &OptionsDlgProc,
+                      PwMucBase_hwndClient, &AcqForm::DlgProc<ListerState, ShowOptions, TakeOptions>,
                       reinterpret_cast<LPARAM>(&state)) != IDOK)
     return;
   (void)DialogBoxParamW(AcqBase::ResourceInstance(), transfer ? kTransferLister : kReassignLister,

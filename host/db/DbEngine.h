@@ -80,7 +80,10 @@ class DbStatement {
 struct DbTableColumn {
   std::string name;
   std::string decl;   // the declared type as written ("VARCHAR(10)", "DEC64")
-  int pk = 0;         // position in the primary key (1..), 0 when not a key column
+  // Position in the table's key (1..), 0 when not a key column. The key is
+  // the primary key, else the table's first UNIQUE constraint: on a server a
+  // key whose columns may hold NULL cannot be a primary key.
+  int pk = 0;
 };
 
 class DbConnection {

@@ -217,9 +217,14 @@ class SqliteConnection final : public DbConnection {
     out.clear();
     exists = false;
     if (!described_) {
+      // The key: the primary key, else the first UNIQUE constraint (as on
+      // a server, where a key whose columns may hold NULL cannot be primary).
       DbCode code = PrepareStatement(
-          "SELECT name, type, pk FROM pragma_table_info(?1) ORDER BY cid", described_, nullptr,
-          true, false);
+          "SELECT t.name, t.type, CASE WHEN EXISTS (SELECT 1 FROM pragma_table_info(?1) "
+          "WHERE pk > 0) THEN t.pk ELSE coalesce((SELECT i.seqno + 1 FROM pragma_index_info("
+          "(SELECT l.name FROM pragma_index_list(?1) l WHERE l.origin = 'u' ORDER BY l.name "
+          "LIMIT 1)) i WHERE i.cid = t.cid), 0) END FROM pragma_table_info(?1) t ORDER BY t.cid",
+          described_, nullptr, true, false);
       if (code != kDbOk) return code;
     }
     described_->Reset();

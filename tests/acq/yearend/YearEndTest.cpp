@@ -124,7 +124,6 @@ TEST(YearEnd, TransferPercentagesAndAmountsAreExact) {
 }
 
 TEST(YearEnd, TransferAddsToTheTargetOncePerRunAndSaysSo) {
-  ACQ_SQLITE_ONLY("its budgets include one without a year, which account_year's primary key refuses on PostgreSQL");
   YearModule module(kSetup);
   std::vector<ye::TransferRow> rows;
   ye::Refusal refusal;
@@ -180,7 +179,6 @@ TEST(YearEnd, TransferAddsToTheTargetOncePerRunAndSaysSo) {
 }
 
 TEST(YearEnd, BadTransferInputChangesNothing) {
-  ACQ_SQLITE_ONLY("its budgets include one without a year, which account_year's primary key refuses on PostgreSQL");
   YearModule module(kSetup);
   AnsweringPerson person;
   EXPECT_EQ(ye::CheckYears(ye::Op::Transfer, 1999, 2041).message, ye::msg::kTransferNoSourceYear);
@@ -235,7 +233,6 @@ UPDATE account_year SET on_order = 3000000 WHERE account='YA' AND year=2041;
 )";
 
 TEST(YearEnd, ReassignMovesWhatTheRollTypeSaysAndKeepsTheBooks) {
-  ACQ_SQLITE_ONLY("its budgets include one without a year, which account_year's primary key refuses on PostgreSQL");
   struct Case {
     int roll;
     const char* onOrder2041;   // YA.2041 after
@@ -279,7 +276,6 @@ TEST(YearEnd, ReassignMovesWhatTheRollTypeSaysAndKeepsTheBooks) {
 }
 
 TEST(YearEnd, ReassignScreensVoucheredAndPartlySpentBudgets) {
-  ACQ_SQLITE_ONLY("its budgets include one without a year, which account_year's primary key refuses on PostgreSQL");
   YearModule module(kSetup);
   struct Case {
     int roll;
@@ -325,7 +321,6 @@ TEST(YearEnd, ReassignScreensVoucheredAndPartlySpentBudgets) {
 }
 
 TEST(YearEnd, ReassignGoesThroughFundControl) {
-  ACQ_SQLITE_ONLY("its budgets include one without a year, which account_year's primary key refuses on PostgreSQL");
   struct Case {
     const char* sql;
     std::deque<bool> answers;

@@ -4,6 +4,7 @@
 // descriptions the session types Buckets with, and the statement observer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -198,7 +199,10 @@ TEST(DbEngine, DescribeTableGivesColumnsDeclaredTypesAndKeyOrder) {
   EngineFile f;
   DbConnection& c = *f.conn;
   ASSERT_EQ(c.Exec("CREATE TABLE two(a VARCHAR(10), b DEC64, c INTEGER, PRIMARY KEY(c, a));"
-                   "CREATE VIEW two_view AS SELECT a, b FROM two"),
+                   "CREATE VIEW two_view AS SELECT a, b FROM two;"
+                   "CREATE TABLE unique_only(a VARCHAR(4) NOT NULL, y SMALLINT, v INTEGER, "
+                   "UNIQUE(a, y));"
+                   "CREATE TABLE both_keys(a INTEGER NOT NULL PRIMARY KEY, b INTEGER UNIQUE)"),
             kDbOk);
   int64_t stamp = 0;
   ASSERT_EQ(c.SchemaStamp(stamp), kDbOk);
@@ -212,6 +216,9 @@ TEST(DbEngine, DescribeTableGivesColumnsDeclaredTypesAndKeyOrder) {
       {"two", true, {"a VARCHAR(10) 2", "b DEC64 0", "c INTEGER 1"}},
       {"TWO", true, {"a VARCHAR(10) 2", "b DEC64 0", "c INTEGER 1"}},
       {"two_view", true, {"a VARCHAR(10) 0", "b DEC64 0"}},
+      // No primary key: the UNIQUE constraint keys the rows (NULLs allowed).
+      {"unique_only", true, {"a VARCHAR(4) 1", "y SMALLINT 2", "v INTEGER 0"}},
+      {"both_keys", true, {"a INTEGER 1", "b INTEGER 0"}},
       {"nothing_here", false, {}},
   };
   for (const Case& k : cases) {
@@ -226,7 +233,8 @@ TEST(DbEngine, DescribeTableGivesColumnsDeclaredTypesAndKeyOrder) {
   }
   std::vector<std::string> names;
   ASSERT_EQ(c.TableNames(names), kDbOk);
-  EXPECT_EQ(names, (std::vector<std::string>{"two", "two_view"}));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"both_keys", "two", "two_view", "unique_only"}));
 
   int64_t unchanged = 0, changed = 0;
   ASSERT_EQ(c.SchemaStamp(unchanged), kDbOk);
