@@ -153,14 +153,17 @@ bool SameName(std::string_view a, std::string_view b) {
 // end over 10,000 budgets spent minutes there. Built at the first lookup on
 // a column of a large Bucket; setting cells and appending rows keep it (the
 // rows touched are re-indexed at the next lookup); any other change drops it.
-struct KeyIndex {
-  std::mutex mutex;   // lookups of a shared Bucket from two threads build it once
-  bool valid = false;
-  int col = 0;
+struct ColumnIndex {
   // Canonical value (see CanonicalCell) -> its rows (0-based), ascending.
   std::unordered_map<std::string, std::vector<uint32_t>> rows;
   std::vector<std::string> keyOfRow;   // each row's canonical value
   std::vector<uint32_t> touched;       // rows changed or appended since
+};
+
+// The indexes of a Bucket, by column.
+struct KeyIndex {
+  std::mutex mutex;   // lookups of a shared Bucket from two threads build it once
+  std::unordered_map<int, ColumnIndex> columns;
 };
 
 }  // namespace
@@ -202,15 +205,15 @@ BucketImpl& WritableCells(BktHandle b, const char* op) {
 BucketImpl& Writable(BktHandle b, const char* op) {
   BucketImpl& bkt = WritableCells(b, op);
   std::lock_guard<std::mutex> lock(bkt.index.mutex);
-  bkt.index.valid = false;
-  bkt.index.touched.clear();
+  bkt.index.columns.clear();
   return bkt;
 }
 
 // Row `row` (1-based) may hold a new value in column `col`.
 void Touch(BucketImpl& b, int row, int col) {
   std::lock_guard<std::mutex> lock(b.index.mutex);
-  if (b.index.valid && b.index.col == col) b.index.touched.push_back(static_cast<uint32_t>(row - 1));
+  if (auto it = b.index.columns.find(col); it != b.index.columns.end())
+    it->second.touched.push_back(static_cast<uint32_t>(row - 1));
 }
 
 void CheckRow(const BucketImpl& b, int row, const char* op) {
@@ -448,7 +451,7 @@ void _BktInsert(BktHandle bkt, int /*flag*/, int& row) {
   b.rows.push_back(EmptyRow(b));
   row = static_cast<int>(b.rows.size());
   std::lock_guard<std::mutex> lock(b.index.mutex);
-  if (b.index.valid) b.index.touched.push_back(static_cast<uint32_t>(row - 1));
+  for (auto& [col, x] : b.index.columns) x.touched.push_back(static_cast<uint32_t>(row - 1));
 }
 
 void _BktInsertAt(BktHandle bkt, int /*flag*/, int row) {
@@ -729,28 +732,26 @@ KeyForm CanonicalKey(Class cls, const BktKey& key, std::string& out) {
   return KeyForm::Unindexed;
 }
 
-void IndexRow(KeyIndex& x, uint32_t r, std::string key) {
+void IndexRow(ColumnIndex& x, uint32_t r, std::string key) {
   std::vector<uint32_t>& list = x.rows[key];
   list.insert(std::lower_bound(list.begin(), list.end(), r), r);
   x.keyOfRow[r] = std::move(key);
 }
 
-// Brings the index of column `col` up to date; the caller holds its mutex.
-void RefreshIndex(const BucketImpl& b, KeyIndex& x, int col) {
+// The index of column `col`, up to date; the caller holds the mutex.
+const ColumnIndex& RefreshIndex(const BucketImpl& b, KeyIndex& indexes, int col) {
   const Class cls = ClassOf(b.cols[static_cast<size_t>(col - 1)].type);
   const size_t c = static_cast<size_t>(col - 1);
-  if (!x.valid || x.col != col) {
-    x.rows.clear();
+  auto [at, built] = indexes.columns.try_emplace(col);
+  ColumnIndex& x = at->second;
+  if (built) {
     x.keyOfRow.assign(b.rows.size(), std::string());
-    x.touched.clear();
     for (uint32_t r = 0; r < b.rows.size(); ++r) {
       std::string key = CanonicalCell(cls, b.rows[r].cells[c]);
       x.rows[key].push_back(r);
       x.keyOfRow[r] = std::move(key);
     }
-    x.valid = true;
-    x.col = col;
-    return;
+    return x;
   }
   if (x.keyOfRow.size() < b.rows.size()) x.keyOfRow.resize(b.rows.size());   // appended rows
   for (uint32_t r : x.touched) {
@@ -764,6 +765,7 @@ void RefreshIndex(const BucketImpl& b, KeyIndex& x, int col) {
     IndexRow(x, r, CanonicalCell(cls, b.rows[r].cells[c]));
   }
   x.touched.clear();
+  return x;
 }
 
 bool LocateByRows(const BucketImpl& b, int col1, const BktKey& key1, int col2, const BktKey& key2,
@@ -782,10 +784,10 @@ bool LocateByRows(const BucketImpl& b, int col1, const BktKey& key1, int col2, c
 bool LocateByIndex(BucketImpl& b, int col1, const std::string& key1, int col2, const BktKey& key2,
                    int& row, int startRow, const char* op) {
   std::lock_guard<std::mutex> lock(b.index.mutex);
-  RefreshIndex(b, b.index, col1);
+  const ColumnIndex& x = RefreshIndex(b, b.index, col1);
   row = 0;
-  auto found = b.index.rows.find(key1);
-  if (found == b.index.rows.end()) return false;
+  auto found = x.rows.find(key1);
+  if (found == x.rows.end()) return false;
   const std::vector<uint32_t>& list = found->second;
   for (auto it = std::lower_bound(list.begin(), list.end(), static_cast<uint32_t>(startRow - 1));
        it != list.end(); ++it) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "PanicCatcher.h"
@@ -260,6 +261,12 @@ TEST(Bucket, LocateKeyFindsTheFirstMatchThroughEveryKindOfChange) {
       expectFirst(po, 1);
       expectFirst(po, 60);
     }
+    // A lookup on another column between them keeps both indexes right.
+    int row = 0;
+    const bool found = _BktLocateKey(*b, 3, BktKey::Text("new"), 0, {}, row);
+    auto it = std::find_if(model.begin(), model.end(), [](const auto& m) { return m.second == "new"; });
+    EXPECT_EQ(found, it != model.end());
+    EXPECT_EQ(row, it == model.end() ? 0 : static_cast<int>(it - model.begin()) + 1);
   };
 
   uint32_t seed = 12345;
