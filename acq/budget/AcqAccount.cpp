@@ -295,7 +295,8 @@ void EditBudget(HWND hwnd, YearsState& s, int row) {
   }
   e.row = *edited;
   for (;;) {
-    if (DialogBoxParamW(AcqBase::ResourceInstance(), kBudgetDialog, hwnd, &AcqForm::DlgProc<BudgetEditState, ShowBudgetRow, TakeBudgetRow>,
+    if (DialogBoxParamW(AcqBase::ResourceInstance(), kBudgetDialog, hwnd,
+                        &AcqForm::DlgProc<BudgetEditState, ShowBudgetRow, TakeBudgetRow>,
                         reinterpret_cast<LPARAM>(&e)) != IDOK)
       return;
     const std::string budget = _ColGetStringW(*edited, 1, Col(*edited, "budget"));

@@ -255,7 +255,8 @@ void OpenCreateFiscalYear(HWND owner) {
   CandidatesState state;
   if (!AcqDbAccount::LoadCreateOptions(user, state.options)) return;
   for (;;) {
-    if (DialogBoxParamW(AcqBase::ResourceInstance(), kOptionsDialog, owner, &AcqForm::DlgProc<CreateOptions, ShowOptions, TakeOptions>,
+    if (DialogBoxParamW(AcqBase::ResourceInstance(), kOptionsDialog, owner,
+                        &AcqForm::DlgProc<CreateOptions, ShowOptions, TakeOptions>,
                         reinterpret_cast<LPARAM>(&state.options)) != IDOK)
       return;
     (void)AcqDbAccount::SaveCreateOptions(user, state.options);   // a failure is shown

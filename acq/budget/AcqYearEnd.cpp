@@ -399,7 +399,8 @@ void Open(bool transfer) {
   ListerState state;
   state.transfer = transfer;
   if (DialogBoxParamW(AcqBase::ResourceInstance(), transfer ? kTransferOptions : kReassignOptions,
-                      PwMucBase_hwndClient, &AcqForm::DlgProc<ListerState, ShowOptions, TakeOptions>,
+                      PwMucBase_hwndClient,
+                      &AcqForm::DlgProc<ListerState, ShowOptions, TakeOptions>,
                       reinterpret_cast<LPARAM>(&state)) != IDOK)
     return;
   (void)DialogBoxParamW(AcqBase::ResourceInstance(), transfer ? kTransferLister : kReassignLister,
